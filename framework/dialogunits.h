@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QFont>
+#include <QRect>
+
+// Dialog layouts are given in dialog units, which scale with the dialog's
+// font: a horizontal unit is a quarter of the font's average character width,
+// a vertical unit an eighth of its character height.
+class DialogUnits {
+ public:
+  explicit DialogUnits(const QFont& font);
+
+  int baseX() const { return baseX_; }
+  int baseY() const { return baseY_; }
+
+  int ToPixelsX(int units) const;
+  int ToPixelsY(int units) const;
+  // A rectangle given as position and size in dialog units.
+  QRect ToPixels(int x, int y, int width, int height) const;
+
+  // The font of the program's dialogs: an 8-point sans serif.
+  static QFont DialogFont();
+
+ private:
+  int baseX_;
+  int baseY_;
+};

@@ -1,0 +1,64 @@
+#include "framework/profile.h"
+
+#include <QSettings>
+
+namespace {
+
+std::unique_ptr<Profile>& InstanceSlot() {
+  static std::unique_ptr<Profile> instance;
+  return instance;
+}
+
+QString Key(const QString& section, const QString& entry) { return section + QLatin1Char('/') + entry; }
+
+}  // namespace
+
+Profile::Profile()
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kestrune"),
+                                            QStringLiteral("Varenko"))) {}
+
+Profile::Profile(const QString& iniFile) : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+
+Profile::~Profile() = default;
+
+QString Profile::GetProfileString(const QString& section, const QString& entry, const QString& defaultValue) const {
+  const QVariant value = settings_->value(Key(section, entry));
+  if (!value.isValid()) return defaultValue;
+  return value.toString();
+}
+
+int Profile::GetProfileInt(const QString& section, const QString& entry, int defaultValue) const {
+  const QVariant value = settings_->value(Key(section, entry));
+  if (!value.isValid()) return defaultValue;
+  bool ok = false;
+  const int number = value.toInt(&ok);
+  return ok ? number : defaultValue;
+}
+
+bool Profile::WriteProfileString(const QString& section, const QString& entry, const QString& value) {
+  settings_->setValue(Key(section, entry), value);
+  settings_->sync();
+  return settings_->status() == QSettings::NoError;
+}
+
+bool Profile::WriteProfileInt(const QString& section, const QString& entry, int value) {
+  settings_->setValue(Key(section, entry), value);
+  settings_->sync();
+  return settings_->status() == QSettings::NoError;
+}
+
+int Profile::GetInt(const QString& entry, int defaultValue) const {
+  return GetProfileInt(QString::fromLatin1(kWorkspaceSection), entry, defaultValue);
+}
+
+bool Profile::WriteInt(const QString& entry, int value) {
+  return WriteProfileInt(QString::fromLatin1(kWorkspaceSection), entry, value);
+}
+
+Profile& Profile::Instance() {
+  auto& instance = InstanceSlot();
+  if (!instance) instance = std::make_unique<Profile>();
+  return *instance;
+}
+
+void Profile::SetInstance(std::unique_ptr<Profile> profile) { InstanceSlot() = std::move(profile); }

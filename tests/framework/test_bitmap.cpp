@@ -1,0 +1,199 @@
+#include "framework/bitmap.h"
+
+#include "resources/resource.h"
+#include "tests/support/testsupport.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+
+namespace {
+
+struct Rgb {
+  uint8_t r, g, b;
+};
+
+// A 4 x 2 test picture whose colours survive every format below (the greys
+// are equal in all channels, so a grey PNG stores them exactly).
+constexpr std::array<Rgb, 8> kColours = {{{255, 0, 0},
+                                          {0, 255, 0},
+                                          {0, 0, 255},
+                                          {10, 10, 11},
+                                          {0, 0, 0},
+                                          {128, 128, 128},
+                                          {255, 255, 255},
+                                          {116, 167, 254}}};
+constexpr std::array<Rgb, 8> kGreys = {{{0, 0, 0},
+                                        {17, 17, 17},
+                                        {64, 64, 64},
+                                        {128, 128, 128},
+                                        {200, 200, 200},
+                                        {249, 249, 249},
+                                        {250, 250, 250},
+                                        {255, 255, 255}}};
+
+QImage Picture(const std::array<Rgb, 8>& colours) {
+  QImage image(4, 2, QImage::Format_RGB32);
+  for (int i = 0; i < 8; ++i) image.setPixel(i % 4, i / 4, qRgb(colours[i].r, colours[i].g, colours[i].b));
+  return image;
+}
+
+QString Save(const QImage& image, const QString& name) {
+  const QString path = TempDir() + QLatin1Char('/') + name;
+  QImageWriter writer(path, "png");
+  EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+  return path;
+}
+
+void ExpectBytes(Bitmap& bitmap, const std::array<Rgb, 8>& colours) {
+  ASSERT_EQ(bitmap.Width(), 4);
+  ASSERT_EQ(bitmap.Height(), 2);
+  Bitmap::Lock lock = bitmap.LockBits();
+  ASSERT_TRUE(lock.ok());
+  const BitmapData& data = lock.data();
+  for (int i = 0; i < 8; ++i) {
+    const uint8_t* p = data.Pixel(i % 4, i / 4);
+    EXPECT_EQ(p[kBlue], colours[i].b) << "pixel " << i;
+    EXPECT_EQ(p[kGreen], colours[i].g) << "pixel " << i;
+    EXPECT_EQ(p[kRed], colours[i].r) << "pixel " << i;
+  }
+}
+
+// CRC-32 of PNG chunks, for writing a damaged file by hand.
+uint32_t Crc32(const QByteArray& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (char c : bytes) {
+    crc ^= static_cast<uint8_t>(c);
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return crc ^ 0xFFFFFFFFu;
+}
+
+TEST(Bitmap, EveryPngKindReadsBackAsTheSameBlueGreenRedBytes) {
+  const QImage colour = Picture(kColours);
+  struct Case {
+    const char* name;
+    QImage image;
+    const std::array<Rgb, 8>* expected;
+  };
+  const Case cases[] = {
+      {"rgb.png", colour.convertToFormat(QImage::Format_RGB888), &kColours},
+      {"rgba.png", colour.convertToFormat(QImage::Format_ARGB32), &kColours},
+      {"palette.png", colour.convertToFormat(QImage::Format_Indexed8), &kColours},
+      {"rgb16.png", colour.convertToFormat(QImage::Format_RGBA64), &kColours},
+      {"grey.png", Picture(kGreys).convertToFormat(QImage::Format_Grayscale8), &kGreys},
+      {"grey16.png", Picture(kGreys).convertToFormat(QImage::Format_Grayscale16), &kGreys},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto bitmap = Bitmap::FromFile(Save(c.image, QString::fromLatin1(c.name)));
+    ASSERT_NE(bitmap, nullptr);
+    ExpectBytes(*bitmap, *c.expected);
+  }
+}
+
+TEST(Bitmap, KeepsTheFourthByteAsWrittenThroughTheLock) {
+  auto bitmap = Bitmap::FromFile(Save(Picture(kColours), QStringLiteral("fourth.png")));
+  Bitmap::Lock lock = bitmap->LockBits();
+  lock.data().Pixel(1, 1)[3] = 0x5A;
+  Bitmap::Lock again = bitmap->LockBits();
+  EXPECT_EQ(again.data().Pixel(1, 1)[3], 0x5A);
+}
+
+TEST(Bitmap, UnreadableFilesGiveAnEmptyBitmap) {
+  const QString dir = TempDir();
+  QFile text(dir + QStringLiteral("/notes.png"));
+  ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+  text.write("this is no image\n");
+  text.close();
+
+  const QString good = Save(QImage(200, 100, QImage::Format_RGB32), QStringLiteral("good.png"));
+  QFile goodFile(good);
+  ASSERT_TRUE(goodFile.open(QIODevice::ReadOnly));
+  const QByteArray bytes = goodFile.readAll();
+  QFile cut(dir + QStringLiteral("/truncated.png"));
+  ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+  cut.write(bytes.left(bytes.size() / 2));
+  cut.close();
+
+  for (const QString& path : {text.fileName(), cut.fileName(), dir + QStringLiteral("/missing.png"), dir, QString()}) {
+    SCOPED_TRACE(path.toStdString());
+    auto bitmap = Bitmap::FromFile(path);
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->Width(), 0);
+    EXPECT_EQ(bitmap->Height(), 0);
+    EXPECT_TRUE(bitmap->IsEmpty());
+    EXPECT_FALSE(bitmap->LockBits().ok());
+    EXPECT_EQ(bitmap->CloneArea(0, 0, bitmap->Width(), bitmap->Height()), nullptr);
+  }
+}
+
+TEST(Bitmap, RefusesAPngThatClaimsAHugeSize) {
+  // A valid signature and header for 60000 x 60000 RGBA pixels (14 GB
+  // decoded), followed by a tiny data chunk.
+  QByteArray png("\x89PNG\r\n\x1a\n", 8);
+  auto chunk = [&png](const char* type, const QByteArray& payload) {
+    QByteArray body(type, 4);
+    body += payload;
+    const quint32 length = qToBigEndian<quint32>(static_cast<quint32>(payload.size()));
+    const quint32 crc = qToBigEndian<quint32>(Crc32(body));
+    png += QByteArray(reinterpret_cast<const char*>(&length), 4) + body +
+           QByteArray(reinterpret_cast<const char*>(&crc), 4);
+  };
+  QByteArray header(13, '\0');
+  const quint32 side = qToBigEndian<quint32>(60000);
+  std::memcpy(header.data(), &side, 4);
+  std::memcpy(header.data() + 4, &side, 4);
+  header[8] = 8;  // bits per channel
+  header[9] = 6;  // RGBA
+  chunk("IHDR", header);
+  chunk("IDAT", QByteArray("\x78\x9c\x03\x00\x00\x00\x00\x01", 8));
+  chunk("IEND", QByteArray());
+  const QString path = TempDir() + QStringLiteral("/huge.png");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(png);
+  file.close();
+
+  auto bitmap = Bitmap::FromFile(path);
+  EXPECT_EQ(bitmap->Width(), 0);
+  EXPECT_EQ(bitmap->Height(), 0);
+}
+
+TEST(Bitmap, CloneAreaCopiesWithoutTouchingTheSource) {
+  auto source = Bitmap::FromFile(Save(Picture(kColours), QStringLiteral("source.png")));
+  auto copy = source->CloneArea(0, 0, source->Width(), source->Height());
+  ASSERT_NE(copy, nullptr);
+  {
+    Bitmap::Lock lock = copy->LockBits();
+    for (int y = 0; y < 2; ++y) {
+      for (int x = 0; x < 4; ++x) std::memset(lock.data().Pixel(x, y), 0x33, 3);
+    }
+  }
+  ExpectBytes(*source, kColours);
+
+  auto part = source->CloneArea(1, 1, 2, 1);
+  ASSERT_NE(part, nullptr);
+  ASSERT_EQ(part->Width(), 2);
+  ASSERT_EQ(part->Height(), 1);
+  Bitmap::Lock lock = part->LockBits();
+  EXPECT_EQ(lock.data().Pixel(0, 0)[kRed], kColours[5].r);
+  EXPECT_EQ(lock.data().Pixel(1, 0)[kBlue], kColours[6].b);
+
+  EXPECT_EQ(source->CloneArea(0, 0, 5, 2), nullptr);
+  EXPECT_EQ(source->CloneArea(-1, 0, 2, 2), nullptr);
+  EXPECT_EQ(source->CloneArea(0, 0, 0, 2), nullptr);
+}
+
+TEST(Bitmap, UnknownResourcesGiveAnEmptyBitmap) {
+  EXPECT_TRUE(Bitmap::FromResource(4711)->IsEmpty());
+  EXPECT_EQ(Bitmap::ResourcePath(res::IDB_BLANK_CHART), Bitmap::ResourcePath(res::IDB_BLANK_CHART_COMPARE));
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+#include "framework/clipboard.h"
+#include "framework/dialogunits.h"
+#include "framework/geometry.h"
+#include "framework/waitcursor.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Geometry, RightAndBottomLieOutside) {
+  const Rect r{4, 24, 400, 616};
+  EXPECT_EQ(r.Width(), 396);
+  EXPECT_EQ(r.Height(), 592);
+  EXPECT_TRUE(r.Contains({4, 24}));
+  EXPECT_TRUE(r.Contains({399, 615}));
+  EXPECT_FALSE(r.Contains({400, 100}));
+  EXPECT_FALSE(r.Contains({100, 616}));
+  EXPECT_TRUE((Rect{5, 5, 5, 9}).IsEmpty());
+  EXPECT_FALSE(r.IsEmpty());
+}
+
+int EarlyReturn(bool early) {
+  WaitCursor wait;
+  if (early) return 1;
+  wait.Restore();
+  return 2;
+}
+
+TEST(WaitCursor, EndsOnEveryWayOut) {
+  EXPECT_FALSE(WaitCursor::IsShowing());
+  {
+    WaitCursor wait;
+    EXPECT_TRUE(WaitCursor::IsShowing());
+    wait.Restore();
+    EXPECT_FALSE(WaitCursor::IsShowing());
+    wait.Restore();  // a second end leaves other cursors alone
+  }
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  EarlyReturn(true);
+  EarlyReturn(false);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+  {
+    WaitCursor outer;
+    { WaitCursor inner; }
+    EXPECT_TRUE(WaitCursor::IsShowing());
+  }
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST(DialogUnits, ScaleWithTheFont) {
+  const DialogUnits units(DialogUnits::DialogFont());
+  ASSERT_GT(units.baseX(), 2);
+  ASSERT_GT(units.baseY(), 6);
+  EXPECT_EQ(units.ToPixels(0, 0, 4, 8), QRect(0, 0, units.baseX(), units.baseY()));
+  // Positions and sizes round separately but edges stay consistent:
+  // a control ending where the next one starts leaves no gap.
+  const QRect a = units.ToPixels(7, 7, 50, 14);
+  const QRect b = units.ToPixels(57, 7, 50, 14);
+  EXPECT_EQ(a.left() + a.width(), b.left());
+  QFont big = DialogUnits::DialogFont();
+  big.setPointSize(16);
+  EXPECT_GT(DialogUnits(big).ToPixelsX(100), units.ToPixelsX(100));
+}
+
+TEST(Clipboard, HoldsTheImageItWasGiven) {
+  QImage image(3, 2, QImage::Format_RGB32);
+  image.fill(qRgb(192, 128, 0));
+  ASSERT_TRUE(PutImageOnClipboard(image));
+  const QImage back = QGuiApplication::clipboard()->image();
+  ASSERT_EQ(back.size(), image.size());
+  EXPECT_EQ(back.pixel(2, 1) & 0xFFFFFFu, qRgb(192, 128, 0) & 0xFFFFFFu);
+  EXPECT_FALSE(PutImageOnClipboard(QImage()));
+}
+
+}  // namespace
