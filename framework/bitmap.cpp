@@ -66,3 +66,9 @@ Bitmap::Lock Bitmap::LockBits() {
   if (bits == nullptr) return Lock(BitmapData{});
   return Lock(BitmapData{bits, static_cast<ptrdiff_t>(image_.bytesPerLine()), image_.width(), image_.height()});
 }
+
+Bitmap::Lock Bitmap::LockBitsForReading() const {
+  if (image_.isNull()) return Lock(BitmapData{});
+  uint8_t* bits = const_cast<uint8_t*>(image_.constBits());
+  return Lock(BitmapData{bits, static_cast<ptrdiff_t>(image_.bytesPerLine()), image_.width(), image_.height()});
+}

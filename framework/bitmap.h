@@ -52,6 +52,10 @@ class Bitmap {
     BitmapData data_;
   };
   Lock LockBits();
+  // Read access only: the pixels must not be written through this lock.
+  // Unlike LockBits it leaves the image's identity (Image().cacheKey())
+  // unchanged, so results derived from the pixels can be cached.
+  Lock LockBitsForReading() const;
 
   // The image for drawing on screen or writing to a file.
   const QImage& Image() const { return image_; }

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "analysis/documentview.h"
+#include "analysis/pixelrule.h"
+#include "framework/bitmap.h"
+#include "framework/document.h"
+
+#include <QString>
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <vector>
+
+// The one document: the body mask and blank chart from the program's
+// resources, the drawings that were opened with their processed copies and
+// counts, and the numbers of a folder run.
+//
+// Invariants every reader relies on:
+//  - m_vecOriginal and m_vecFileName always have the same length;
+//  - m_vecProcessed and m_vecSelectedPixels always have the same length,
+//    never more than the originals (a drawing that could not be read keeps
+//    its original and name without a processed copy);
+//  - readers check the length of the list they index with m_nCurrent;
+//  - m_nBodyPixels belongs to the body mask: clearing the drawings keeps it.
+class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
+ public:
+  CVarenkoDoc();
+  ~CVarenkoDoc() override;
+  CVarenkoDoc(const CVarenkoDoc&) = delete;
+  CVarenkoDoc& operator=(const CVarenkoDoc&) = delete;
+
+  static std::span<const CommandEntry<CVarenkoDoc>> CommandMap();
+
+  bool OnNewDocument() override;
+  bool OnOpenDocument(const QString& path) override;
+
+  // Empties the drawings and the numbers of a folder run; keeps the body
+  // mask, the blank chart and the body count.
+  void ClearImages();
+
+  // The drawing on show and its processed copy; null past the end of the
+  // list (an original may have no processed copy).
+  Bitmap* GetCurrentOriginal() const;
+  Bitmap* GetCurrentProcessed() const;
+  // True when a folder run loaded two drawings or more.
+  bool IsFolderView() const;
+
+  // Marks and counts the selected pixels of a processed copy in place. A
+  // copy whose size differs from the body mask's stays as it is, count 0.
+  void ProcessImage(Bitmap* image, int* count);
+
+  DocumentView* m_pView = nullptr;
+  bool m_bFolderMode = false;
+  std::unique_ptr<Bitmap> m_pBodyMask;
+  std::unique_ptr<Bitmap> m_pFinalImage;
+  std::vector<std::unique_ptr<Bitmap>> m_vecOriginal;
+  std::vector<std::unique_ptr<Bitmap>> m_vecProcessed;
+  std::vector<QString> m_vecFileName;
+  std::vector<int> m_vecSelectedPixels;
+  size_t m_nCurrent = 0;
+  int m_nBodyPixels = 0;
+  int m_nMaxFrequency = 0;
+  int m_nMaxFrequencyCS = 0;
+  int m_nMaxFrequencyNonCS = 0;
+  bool m_bSmartArea = false;
+
+ private:
+  // The body runs of the current body mask, made again whenever the mask
+  // changed.
+  const BodyRuns& MaskRuns();
+  // Loads the body mask and the blank chart afresh and counts the body.
+  void LoadResources();
+  void RequestLayout();
+
+  BodyRuns m_bodyRuns;
+  qint64 m_bodyRunsKey = 0;
+};
+
+// Settings the document reads.
+inline constexpr const char* kOptionsSection = "Options";
+inline constexpr const char* kSmartAreaEntry = "Use Smart Selected Area Calculations";

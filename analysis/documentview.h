@@ -1,0 +1,12 @@
+#pragma once
+
+// What the document asks of its view: to lay itself out again after the
+// drawings changed. The view implements it and registers itself with the
+// document when its window is created.
+class DocumentView {
+ public:
+  virtual void UpdateLayout() = 0;
+
+ protected:
+  ~DocumentView() = default;
+};
