@@ -1,12 +1,19 @@
+#include "shell/application.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrune"));
   QApplication::setApplicationName(QStringLiteral("Varenko"));
-  QMainWindow window;
-  window.setWindowTitle(QStringLiteral("Varenko"));
-  window.showMaximized();
-  return app.exec();
+  QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+
+  CVarenkoApp theApp(QApplication::arguments().mid(1));
+  if (!theApp.InitInstance()) {
+    theApp.ExitInstance();
+    return 1;
+  }
+  const int status = QApplication::exec();
+  const int exitStatus = theApp.ExitInstance();
+  return status != 0 ? status : exitStatus;
 }

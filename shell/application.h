@@ -1,0 +1,41 @@
+#pragma once
+
+#include "framework/application.h"
+
+#include <QStringList>
+
+#include <span>
+
+class CVarenkoDoc;
+class CMainFrame;
+class CVarenkoView;
+
+// The application: start-up in order (settings, recent files, the one
+// document template, the command line, the maximised main window that
+// accepts dropped files), shut-down, and the application's commands.
+class CVarenkoApp : public CommandMapped<CVarenkoApp, Application> {
+ public:
+  explicit CVarenkoApp(QStringList arguments = {});
+  ~CVarenkoApp() override;
+
+  static std::span<const CommandEntry<CVarenkoApp>> CommandMap();
+
+  bool InitInstance() override;
+  int ExitInstance() override;
+
+  CVarenkoDoc* Document() const;
+  CMainFrame* MainFrame() const;
+  CVarenkoView* View() const;
+
+  void OnFileNew();
+  void OnFileOpen();
+
+  // The application look, a look id from 205 to 219.
+  unsigned m_nAppLook = 0;
+
+ private:
+  QStringList m_arguments;
+};
+
+// The one application object.
+CVarenkoApp* TheApp();

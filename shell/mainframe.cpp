@@ -1,0 +1,501 @@
+#include "shell/mainframe.h"
+
+#include "analysis/document.h"
+#include "framework/profile.h"
+#include "framework/recentfiles.h"
+#include "framework/waitcursor.h"
+#include "resources/resource.h"
+#include "shell/application.h"
+#include "shell/customizedialog.h"
+#include "shell/looks.h"
+#include "shell/view.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+constexpr const char* kButtonMime = "application/x-varenko-toolbar-button";
+constexpr const char* kCustomizeButtonName = "customizeButton";
+
+QString Text(const std::string& s) { return QString::fromStdString(s); }
+
+// The picture of a command's tool-bar button.
+QIcon ButtonIcon(unsigned id) {
+  static const char* const kNames[] = {"open",  "openfolder", "compare", "smartarea",
+                                       "probe", "results",    "about",   "guide"};
+  const int index = res::ToolBarImageIndex(id);
+  if (index < 0) return QIcon();
+  return QIcon(QStringLiteral(":/resources/icons/%1.svg").arg(QLatin1String(kNames[index])));
+}
+
+QString WithoutAccessKey(QString text) {
+  text = text.section(QLatin1Char('\t'), 0, 0);
+  text.remove(QRegularExpression(QStringLiteral("&(?!&)")));
+  return text;
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(CVarenkoDoc& document) : m_document(document) {
+  if (CVarenkoApp* app = TheApp()) {
+    app->m_nAppLook =
+        static_cast<unsigned>(Profile::Instance().GetInt(QStringLiteral("ApplicationLook"), kDefaultLook));
+  }
+  setObjectName(QStringLiteral("MainFrame"));
+  setWindowTitle(QStringLiteral("Varenko"));
+  setWindowIcon(QIcon(QStringLiteral(":/resources/icons/varenko.svg")));
+  SetDocument(&document);
+}
+
+CMainFrame::~CMainFrame() {
+  SaveToolBars();
+  // The view goes before the document it shows.
+  delete m_pView;
+  m_pView = nullptr;
+}
+
+std::span<const CommandEntry<CMainFrame>> CMainFrame::CommandMap() {
+  static const CommandEntry<CMainFrame> map[] = {
+      MapCommand(res::ID_VIEW_CUSTOMIZE, &CMainFrame::OnViewCustomize),
+      MapCommandRange(kFirstLook, kLastLook, &CMainFrame::OnApplicationLook),
+      MapUpdateRange(kFirstLook, kLastLook, &CMainFrame::OnUpdateApplicationLook),
+      MapCommand(res::ID_VIEW_STATUS_BAR, &CMainFrame::OnViewStatusBar),
+      MapUpdate(res::ID_VIEW_STATUS_BAR, &CMainFrame::OnUpdateViewStatusBar),
+  };
+  return map;
+}
+
+bool CMainFrame::OnCreate() {
+  // The view first: it registers with the document before anything asks
+  // the document to lay it out.
+  m_pView = new CVarenkoView(&m_document, this);
+  setCentralWidget(m_pView);
+  if (!m_pView->OnCreate()) return false;
+  SetActiveView(m_pView);
+
+  BuildMenuBar();
+  BuildToolBar();
+  BuildStatusBar();
+  setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+  OnApplicationLook(TheApp() ? TheApp()->m_nAppLook : kDefaultLook);
+  RestoreToolBars();
+  Actions().EnableIdleUpdates();
+  Actions().UpdateAll();
+  m_pView->setFocus();
+  return true;
+}
+
+QAction* CMainFrame::SetUpAction(unsigned id, const std::string& text) {
+  QAction* action = Actions().Action(id);
+  if (!text.empty()) action->setText(Text(text));
+  const res::CommandString strings = res::CommandStringOf(id);
+  action->setStatusTip(Text(strings.prompt));
+  action->setToolTip(strings.tooltip.empty() ? WithoutAccessKey(action->text()) : Text(strings.tooltip));
+  if (action->icon().isNull()) action->setIcon(ButtonIcon(id));
+  action->setIconVisibleInMenu(false);
+  QList<QKeySequence> keys;
+  for (const res::Accelerator& accelerator : res::Accelerators()) {
+    if (accelerator.id == id) keys << QKeySequence(Text(accelerator.key), QKeySequence::PortableText);
+  }
+  if (!keys.isEmpty() && action->shortcuts() != keys) action->setShortcuts(keys);
+  // Every command's shortcut works wherever the focus is in the window.
+  if (!actions().contains(action)) addAction(action);
+  return action;
+}
+
+void CMainFrame::BuildMenu(QMenu* menu, const std::vector<res::MenuItem>& items) {
+  for (const res::MenuItem& item : items) {
+    switch (item.kind) {
+      case res::MenuItem::Kind::Separator:
+        menu->addSeparator();
+        break;
+      case res::MenuItem::Kind::Popup: {
+        QMenu* sub = menu->addMenu(Text(item.text));
+        if (item.children.size() == 1 && item.children[0].id == res::ID_VIEW_TOOLBAR) {
+          // The list of bars, filled each time the menu opens.
+          connect(sub, &QMenu::aboutToShow, this, [this, sub] { FillBarsMenu(sub); });
+        } else {
+          BuildMenu(sub, item.children);
+          Actions().WatchMenu(sub);
+        }
+        break;
+      }
+      case res::MenuItem::Kind::Command:
+        if (item.id == res::ID_FILE_MRU_FILE1) {
+          // The recent files stand where the placeholder stands.
+          m_recentPlaceholder = menu->addAction(Text(item.text));
+          m_recentPlaceholder->setEnabled(false);
+          for (unsigned id = res::ID_FILE_MRU_FILE1; id < res::ID_FILE_MRU_FILE1 + 4; ++id) {
+            QAction* action = SetUpAction(id, "");
+            menu->addAction(action);
+            m_recentActions << action;
+          }
+          connect(menu, &QMenu::aboutToShow, this, [this, menu] { UpdateRecentFiles(menu); });
+        } else {
+          menu->addAction(SetUpAction(item.id, item.text));
+        }
+        break;
+    }
+  }
+}
+
+void CMainFrame::BuildMenuBar() {
+  m_wndMenuBar = new QMenuBar;
+  m_wndMenuBar->setNativeMenuBar(false);
+  for (const res::MenuItem& top : res::MainMenu()) {
+    QMenu* menu = m_wndMenuBar->addMenu(Text(top.text));
+    BuildMenu(menu, top.children);
+    Actions().WatchMenu(menu);
+  }
+  // The menu bar sits in a bar of its own so that it can be moved and
+  // floated like the tool bar.
+  m_wndMenuBarPane = new QToolBar(QStringLiteral("Menu Bar"), this);
+  m_wndMenuBarPane->setObjectName(QStringLiteral("MenuBar"));
+  m_wndMenuBarPane->addWidget(m_wndMenuBar);
+  m_wndMenuBarPane->setMovable(true);
+  m_wndMenuBarPane->setFloatable(true);
+  addToolBar(Qt::TopToolBarArea, m_wndMenuBarPane);
+  addToolBarBreak(Qt::TopToolBarArea);
+  UpdateRecentFiles(nullptr);
+  // Shortcuts of commands that have no menu item.
+  for (const res::Accelerator& accelerator : res::Accelerators()) SetUpAction(accelerator.id, "");
+  for (const res::MenuItem& item : res::EditPopupMenu().children) SetUpAction(item.id, item.text);
+}
+
+void CMainFrame::BuildToolBar() {
+  m_wndToolBar = new QToolBar(Text(res::LoadString(res::IDS_TOOLBAR_STANDARD)), this);
+  m_wndToolBar->setObjectName(QStringLiteral("Standard"));
+  m_wndToolBar->setIconSize(QSize(32, 32));
+  m_wndToolBar->setMovable(true);
+  m_wndToolBar->setFloatable(true);
+  m_wndToolBar->setAllowedAreas(Qt::AllToolBarAreas);
+  addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+  AddCustomizeButton(m_wndToolBar);
+  ResetToolBar(m_wndToolBar);
+}
+
+QAction* CMainFrame::CustomizeButtonAction(QToolBar* bar) const {
+  for (QAction* action : bar->actions()) {
+    if (action->objectName() == QLatin1String(kCustomizeButtonName)) return action;
+  }
+  return nullptr;
+}
+
+void CMainFrame::AddCustomizeButton(QToolBar* bar) {
+  auto* button = new QToolButton(bar);
+  button->setPopupMode(QToolButton::InstantPopup);
+  button->setArrowType(Qt::DownArrow);
+  button->setToolTip(QStringLiteral("Toolbar Options"));
+  button->setAutoRaise(true);
+  auto* menu = new QMenu(button);
+  connect(menu, &QMenu::aboutToShow, this, [this, bar, menu] {
+    menu->clear();
+    QMenu* add = menu->addMenu(QStringLiteral("&Add or Remove Buttons"));
+    QMenu* list = add->addMenu(bar->windowTitle());
+    for (unsigned id : ButtonCommands()) {
+      QAction* command = Actions().Action(id);
+      QAction* item = list->addAction(command->icon(), WithoutAccessKey(command->text()));
+      item->setCheckable(true);
+      item->setChecked(bar->actions().contains(command));
+      connect(item, &QAction::toggled, this, [this, bar, command](bool on) {
+        if (on) {
+          bar->insertAction(CustomizeButtonAction(bar), command);
+        } else {
+          bar->removeAction(command);
+        }
+        WatchButtons(bar);
+        SaveToolBars();
+      });
+    }
+    list->addSeparator();
+    connect(list->addAction(QStringLiteral("&Reset Toolbar")), &QAction::triggered, this, [this, bar] {
+      ResetToolBar(bar);
+      SaveToolBars();
+    });
+    menu->addSeparator();
+    menu->addAction(Actions().Action(res::ID_VIEW_CUSTOMIZE));
+  });
+  button->setMenu(menu);
+  QAction* holder = bar->addWidget(button);
+  holder->setObjectName(QLatin1String(kCustomizeButtonName));
+  bar->installEventFilter(this);
+  bar->setAcceptDrops(true);
+  Actions().Action(res::ID_VIEW_CUSTOMIZE)->setText(Text(res::LoadString(res::IDS_TOOLBAR_CUSTOMIZE)));
+}
+
+std::vector<unsigned> CMainFrame::ButtonCommands() {
+  std::vector<unsigned> ids;
+  for (unsigned id : res::ToolBarButtons()) {
+    if (id != 0) ids.push_back(id);
+  }
+  return ids;
+}
+
+void CMainFrame::ResetToolBar(QToolBar* bar) {
+  QAction* customize = CustomizeButtonAction(bar);
+  for (QAction* action : bar->actions()) {
+    if (action != customize) bar->removeAction(action);
+  }
+  if (bar == m_wndToolBar) {
+    for (unsigned id : res::ToolBarButtons()) {
+      if (id == 0) {
+        bar->insertSeparator(customize);
+      } else {
+        bar->insertAction(customize, SetUpAction(id, ""));
+      }
+    }
+    bar->insertSeparator(customize);
+  }
+  WatchButtons(bar);
+}
+
+QToolBar* CMainFrame::CreateToolBar(const QString& name) {
+  auto* bar = new QToolBar(name, this);
+  bar->setObjectName(QStringLiteral("User:%1").arg(name));
+  bar->setIconSize(QSize(32, 32));
+  bar->setAllowedAreas(Qt::AllToolBarAreas);
+  addToolBar(Qt::TopToolBarArea, bar);
+  AddCustomizeButton(bar);
+  m_userToolBars << bar;
+  SaveToolBars();
+  return bar;
+}
+
+QList<QToolBar*> CMainFrame::ToolBars() const { return QList<QToolBar*>{m_wndToolBar} + m_userToolBars; }
+
+void CMainFrame::BuildStatusBar() {
+  m_wndStatusBar = new QStatusBar(this);
+  m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
+  setStatusBar(m_wndStatusBar);
+  m_wndStatusBar->showMessage(QStringLiteral("Ready"));
+  // The lock-key indicators stay dim: the platform layer gives no lock
+  // state to light them from.
+  const char* const texts[] = {"CAP", "NUM", "SCRL"};
+  for (int i = 0; i < 3; ++i) {
+    m_indicators[i] = new QLabel(QString::fromLatin1(texts[i]));
+    m_indicators[i]->setAlignment(Qt::AlignCenter);
+    m_indicators[i]->setMinimumWidth(m_indicators[i]->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+    m_indicators[i]->setEnabled(false);
+    m_wndStatusBar->addPermanentWidget(m_indicators[i]);
+  }
+}
+
+bool CMainFrame::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    // The message pane shows a command's prompt while its item or button is
+    // under the mouse, and "Ready" otherwise.
+    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+    if (m_wndStatusBar != nullptr) m_wndStatusBar->showMessage(tip.isEmpty() ? QStringLiteral("Ready") : tip);
+    return true;
+  }
+  return FrameWindow::event(event);
+}
+
+void CMainFrame::FillBarsMenu(QMenu* menu) {
+  menu->clear();
+  AddBarsTo(menu);
+}
+
+void CMainFrame::AddBarsTo(QMenu* menu) {
+  menu->addAction(m_wndMenuBarPane->toggleViewAction());
+  for (QToolBar* bar : ToolBars()) menu->addAction(bar->toggleViewAction());
+  menu->addSeparator();
+  menu->addAction(Actions().Action(res::ID_VIEW_CUSTOMIZE));
+}
+
+QMenu* CMainFrame::createPopupMenu() {
+  auto* menu = new QMenu(this);
+  AddBarsTo(menu);
+  return menu;
+}
+
+void CMainFrame::UpdateRecentFiles(QMenu*) {
+  const RecentFileList* recent = TheApp() ? TheApp()->GetRecentFileList() : nullptr;
+  const int count = recent ? static_cast<int>(recent->Files().size()) : 0;
+  if (m_recentPlaceholder != nullptr) m_recentPlaceholder->setVisible(count == 0);
+  for (int i = 0; i < m_recentActions.size(); ++i) {
+    QAction* action = m_recentActions[i];
+    action->setVisible(i < count);
+    if (i < count) action->setText(recent->MenuText(i));
+  }
+}
+
+void CMainFrame::OnViewCustomize() {
+  // Modeless; it deletes itself when closed.
+  auto* dialog = new CCustomizeDialog(*this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->show();
+}
+
+void CMainFrame::OnApplicationLook(unsigned id) {
+  WaitCursor wait;
+  if (CVarenkoApp* app = TheApp()) app->m_nAppLook = id;
+  ApplyLook(id);
+  update();
+  Profile::Instance().WriteInt(QStringLiteral("ApplicationLook"), static_cast<int>(id));
+}
+
+void CMainFrame::OnUpdateApplicationLook(CmdUI* ui) {
+  ui->SetRadio(TheApp() != nullptr && TheApp()->m_nAppLook == ui->id());
+}
+
+void CMainFrame::OnViewStatusBar() { m_wndStatusBar->setVisible(!m_wndStatusBar->isVisible()); }
+
+void CMainFrame::OnUpdateViewStatusBar(CmdUI* ui) { ui->SetCheck(m_wndStatusBar->isVisibleTo(this) ? 1 : 0); }
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  activateWindow();
+  for (const QUrl& url : urls) {
+    if (url.isLocalFile() && TheApp() != nullptr) TheApp()->OpenDocumentFile(url.toLocalFile());
+  }
+}
+
+void CMainFrame::WatchButtons(QToolBar* bar) {
+  for (QAction* action : bar->actions()) {
+    if (QWidget* widget = bar->widgetForAction(action)) {
+      widget->removeEventFilter(this);
+      widget->installEventFilter(this);
+    }
+  }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (auto* bar = qobject_cast<QToolBar*>(watched)) {
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (drag->mimeData()->hasFormat(QLatin1String(kButtonMime))) {
+        drag->acceptProposedAction();
+        return true;
+      }
+    } else if (event->type() == QEvent::Drop) {
+      return DropButton(bar, static_cast<QDropEvent*>(event));
+    }
+    return FrameWindow::eventFilter(watched, event);
+  }
+  if (event->type() == QEvent::MouseButtonPress) {
+    auto* press = static_cast<QMouseEvent*>(event);
+    auto* button = qobject_cast<QToolButton*>(watched);
+    if (button != nullptr && press->button() == Qt::LeftButton && (press->modifiers() & Qt::AltModifier)) {
+      if (auto* bar = qobject_cast<QToolBar*>(button->parentWidget())) {
+        if (QAction* action = button->defaultAction(); action != nullptr && action != CustomizeButtonAction(bar)) {
+          StartButtonDrag(bar, action);
+          return true;
+        }
+      }
+    }
+  }
+  return FrameWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::StartButtonDrag(QToolBar* bar, QAction* action) {
+  auto* mime = new QMimeData;
+  mime->setData(QLatin1String(kButtonMime), QByteArray::number(action->data().toUInt()));
+  auto* drag = new QDrag(bar);
+  drag->setMimeData(mime);
+  drag->setPixmap(action->icon().pixmap(bar->iconSize()));
+  const Qt::DropAction result = drag->exec(Qt::MoveAction);
+  // Dropped anywhere but on a tool bar: the button is removed.
+  if (result == Qt::IgnoreAction) {
+    bar->removeAction(action);
+    SaveToolBars();
+  }
+}
+
+bool CMainFrame::DropButton(QToolBar* bar, QDropEvent* event) {
+  if (!event->mimeData()->hasFormat(QLatin1String(kButtonMime))) return false;
+  const unsigned id = event->mimeData()->data(QLatin1String(kButtonMime)).toUInt();
+  QAction* action = Actions().Find(id);
+  if (action == nullptr) return false;
+  QAction* before = bar->actionAt(event->position().toPoint());
+  if (before == nullptr || before == action) before = CustomizeButtonAction(bar);
+  // Moving within or between bars: the button leaves its old place.
+  for (QToolBar* other : ToolBars()) {
+    if (other != bar || before != action) other->removeAction(action);
+  }
+  bar->insertAction(before, action);
+  WatchButtons(bar);
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+  SaveToolBars();
+  return true;
+}
+
+void CMainFrame::SaveToolBars() const {
+  if (m_wndToolBar == nullptr) return;
+  QSettings& settings = Profile::Instance().Settings();
+  settings.beginGroup(QString::fromLatin1(kWorkspaceSection));
+  QStringList names;
+  for (QToolBar* bar : ToolBars()) {
+    QStringList buttons;
+    for (QAction* action : bar->actions()) {
+      if (action->isSeparator()) {
+        buttons << QStringLiteral("0");
+      } else if (action->data().isValid()) {
+        buttons << QString::number(action->data().toUInt());
+      }
+    }
+    settings.setValue(QStringLiteral("ToolBar-%1").arg(bar->objectName()), buttons.join(QLatin1Char(',')));
+    if (bar != m_wndToolBar) names << bar->windowTitle();
+  }
+  settings.setValue(QStringLiteral("UserToolBars"), names.join(QLatin1Char('\n')));
+  settings.setValue(QStringLiteral("WindowState"), saveState());
+  settings.endGroup();
+  settings.sync();
+}
+
+void CMainFrame::RestoreToolBars() {
+  QSettings& settings = Profile::Instance().Settings();
+  settings.beginGroup(QString::fromLatin1(kWorkspaceSection));
+  const QString userNames = settings.value(QStringLiteral("UserToolBars")).toString();
+  QList<QPair<QToolBar*, QString>> layouts;
+  for (const QString& name : userNames.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+    auto* bar = new QToolBar(name, this);
+    bar->setObjectName(QStringLiteral("User:%1").arg(name));
+    bar->setIconSize(QSize(32, 32));
+    addToolBar(Qt::TopToolBarArea, bar);
+    AddCustomizeButton(bar);
+    m_userToolBars << bar;
+  }
+  for (QToolBar* bar : ToolBars()) {
+    const QVariant stored = settings.value(QStringLiteral("ToolBar-%1").arg(bar->objectName()));
+    if (stored.isValid()) layouts << qMakePair(bar, stored.toString());
+  }
+  const QByteArray state = settings.value(QStringLiteral("WindowState")).toByteArray();
+  settings.endGroup();
+
+  const std::vector<unsigned> known = ButtonCommands();
+  for (const auto& [bar, list] : layouts) {
+    QAction* customize = CustomizeButtonAction(bar);
+    for (QAction* action : bar->actions()) {
+      if (action != customize) bar->removeAction(action);
+    }
+    for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+      const unsigned id = item.toUInt();
+      if (id == 0) {
+        bar->insertSeparator(customize);
+      } else if (std::find(known.begin(), known.end(), id) != known.end()) {
+        bar->insertAction(customize, SetUpAction(id, ""));
+      }
+    }
+    WatchButtons(bar);
+  }
+  if (!state.isEmpty()) restoreState(state);
+}

@@ -1,0 +1,462 @@
+#include "shell/view.h"
+
+#include "analysis/document.h"
+#include "analysis/threshold.h"
+#include "framework/bitmap.h"
+#include "framework/frame.h"
+#include "framework/profile.h"
+#include "framework/text.h"
+#include "resources/resource.h"
+#include "resources/tables.h"
+
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QMenu>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kBackground(96, 96, 96);
+const QColor kFrame(64, 128, 255);
+const QColor kInfoText(192, 128, 0);
+
+QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+Rect Shrunk(const Rect& r, int by) { return Rect{r.left + by, r.top + by, r.right - by, r.bottom - by}; }
+
+QFont ArialFont(int pixelSize, QFont::Weight weight) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixelSize);
+  font.setWeight(weight);
+  return font;
+}
+
+// Draws a text with its top-left corner at (x, y).
+void TextOut(QPainter& painter, int x, int y, const QString& text) {
+  painter.drawText(QPointF(x, y + QFontMetricsF(painter.font()).ascent()), text);
+}
+
+QString Options() { return QString::fromLatin1(kOptionsSection); }
+
+}  // namespace
+
+CVarenkoView::CVarenkoView(CVarenkoDoc* document, QWidget* parent) : QWidget(parent), m_pDocument(document) {
+  m_layout.m_nRows = 1;
+  m_layout.m_nCols = 2;
+  m_layout.m_nSpan = 1;
+  m_layout.m_nMode = 0;
+  m_layout.RebuildPanes();
+  m_titleFont = ArialFont(12, QFont::DemiBold);
+  m_bProbe = Profile::Instance().GetProfileInt(Options(), QString::fromLatin1(kProbeEntry), 0) != 0;
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  QPalette background = palette();
+  background.setColor(QPalette::Window, kBackground);
+  setPalette(background);
+  setAutoFillBackground(true);
+}
+
+CVarenkoView::~CVarenkoView() {
+  Profile::Instance().WriteProfileInt(Options(), QString::fromLatin1(kProbeEntry), m_bProbe ? 1 : 0);
+  if (m_pDocument != nullptr && m_pDocument->m_pView == this) m_pDocument->m_pView = nullptr;
+  m_layout.ResetLayout();
+}
+
+std::span<const CommandEntry<CVarenkoView>> CVarenkoView::CommandMap() {
+  static const CommandEntry<CVarenkoView> map[] = {
+      MapCommand(res::ID_FILE_PRINT, &CVarenkoView::OnFilePrint),
+      MapCommand(res::ID_FILE_PRINT_DIRECT, &CVarenkoView::OnFilePrintDirect),
+      MapCommand(res::ID_FILE_PRINT_PREVIEW, &CVarenkoView::OnFilePrintPreview),
+      MapCommand(res::ID_ENABLE_PROBE, &CVarenkoView::OnEnableProbe),
+      MapUpdate(res::ID_ENABLE_PROBE, &CVarenkoView::OnUpdateEnableProbe),
+  };
+  return map;
+}
+
+bool CVarenkoView::OnCreate() {
+  const QFontMetrics metrics(m_titleFont);
+  m_sizeTitle = Size{metrics.horizontalAdvance(QStringLiteral("Original")), metrics.height()};
+  if (m_pDocument == nullptr) return false;
+  m_pDocument->m_pView = this;
+  return true;
+}
+
+Rect CVarenkoView::ClientRect() const { return Rect{0, 0, width(), height()}; }
+
+void CVarenkoView::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  OnSize();
+}
+
+void CVarenkoView::OnSize() {
+  Rect rc = ClientRect();
+  rc.top = m_sizeTitle.cy + 6;
+  // Changes of less than 2 pixels both ways leave the panes as they are.
+  const bool small = std::abs(m_rcClient.Width() - rc.Width()) < 2 && std::abs(m_rcClient.Height() - rc.Height()) < 2;
+  if (!small) {
+    m_layout.m_rcArea = rc;
+    m_layout.ArrangePanes(false);
+  }
+  m_rcClient = rc;
+}
+
+void CVarenkoView::UpdateLayout() {
+  uint32_t w = 0;
+  uint32_t h = 0;
+  if (m_pDocument != nullptr) {
+    if (const Bitmap* original = m_pDocument->GetCurrentOriginal()) {
+      w = static_cast<uint32_t>(original->Width());
+      h = static_cast<uint32_t>(original->Height());
+    }
+  }
+  for (auto& pane : m_layout.m_vecPanes) {
+    pane->nImageWidth = w;
+    pane->nImageHeight = h;
+  }
+  double z = 1.0;
+  if (!m_layout.m_vecPanes.empty()) {
+    const Pane& first = *m_layout.m_vecPanes[0];
+    if (first.nImageWidth != 0 && first.nImageHeight != 0) {
+      const Rect r = Shrunk(first.rcCell, 2);
+      z = std::min(static_cast<double>(r.Width()) / w, static_cast<double>(r.Height()) / h);
+    }
+  }
+  for (auto& pane : m_layout.m_vecPanes) {
+    pane->dZoomX = z;
+    pane->dZoomY = z;
+    PaneLayout::PlaceImage(pane.get(), z, z);
+  }
+  Rect rc = ClientRect();
+  rc.top = m_sizeTitle.cy + 6;
+  m_layout.m_rcArea = rc;
+  m_layout.ArrangePanes(false);
+  update();
+}
+
+void CVarenkoView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  OnDraw(painter);
+}
+
+void CVarenkoView::OnDraw(QPainter& painter) {
+  if (m_pDocument == nullptr) return;
+  painter.fillRect(ToQRect(ClientRect()), kBackground);
+  DrawPanes(painter);
+}
+
+void CVarenkoView::DrawPanes(QPainter& painter) {
+  if (m_pDocument == nullptr) return;
+  const int cy = m_sizeTitle.cy;
+  // Frames two pixels wide around each cell and its title band, and the
+  // filled title strip.
+  for (const auto& pane : m_layout.m_vecPanes) {
+    if (!pane) continue;
+    Rect r = pane->rcCell;
+    r.top -= 6 + cy;
+    for (int ring = 0; ring < 2; ++ring) {
+      const Rect f = Shrunk(r, ring);
+      painter.fillRect(QRect(f.left, f.top, f.Width(), 1), kFrame);
+      painter.fillRect(QRect(f.left, f.bottom - 1, f.Width(), 1), kFrame);
+      painter.fillRect(QRect(f.left, f.top, 1, f.Height()), kFrame);
+      painter.fillRect(QRect(f.right - 1, f.top, 1, f.Height()), kFrame);
+    }
+    r = Shrunk(r, 1);
+    painter.fillRect(QRect(r.left, r.top, r.Width(), 6 + cy), kFrame);
+  }
+
+  painter.setFont(m_titleFont);
+  for (size_t i = 0; i < m_layout.m_vecPanes.size(); ++i) {
+    const Pane* pane = m_layout.m_vecPanes[i].get();
+    if (pane == nullptr) continue;
+    const Rect& cell = pane->rcCell;
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(cell.left, cell.top - 2 - cy, cell.Width(), cy), Qt::AlignHCenter | Qt::AlignTop,
+                     i == 1 ? QStringLiteral("Processed Image") : QStringLiteral("Original Image"));
+    if (m_pDocument->GetCurrentProcessed() == nullptr) continue;
+    Bitmap* image = i == 1 ? Pane1Image() : m_pDocument->GetCurrentOriginal();
+    const Rect dest = Shrunk(pane->rcDest, 2);
+    DrawImagePane(painter, dest, pane->rcSrc, image, i);
+    if (i == 1 && m_bProbe) DrawProbeReadout(painter, image, dest);
+  }
+}
+
+Bitmap* CVarenkoView::Pane1Image() const {
+  if (m_pDocument == nullptr) return nullptr;
+  if (m_pDocument->IsFolderView() && m_bProbe) return m_pDocument->m_pFinalImage.get();
+  return m_pDocument->GetCurrentProcessed();
+}
+
+const QImage& CVarenkoView::Scaled(size_t pane, const Bitmap& image, const Rect& src, QSize size) {
+  ScaledImage& cached = m_scaled[std::min<size_t>(pane, 1)];
+  const qint64 key = image.Image().cacheKey();
+  if (cached.key != key || cached.src != src || cached.size != size || cached.image.isNull()) {
+    cached.key = key;
+    cached.src = src;
+    cached.size = size;
+    cached.image = image.Image().copy(ToQRect(src)).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+  }
+  return cached.image;
+}
+
+void CVarenkoView::DrawImagePane(QPainter& painter, const Rect& dest, const Rect& src, Bitmap* image, size_t pane) {
+  if (m_pDocument == nullptr || image == nullptr) return;
+  if (!image->IsEmpty() && dest.Width() > 0 && dest.Height() > 0 && src.Width() > 0 && src.Height() > 0) {
+    if (m_printing) {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(ToQRect(dest), image->Image(), ToQRect(src));
+    } else {
+      painter.drawImage(QPoint(dest.left, dest.top), Scaled(pane, *image, src, QSize(dest.Width(), dest.Height())));
+    }
+  }
+  const bool folderView = m_pDocument->m_vecOriginal.size() >= 2 && m_pDocument->m_bFolderMode;
+  if (folderView && pane == 1 && m_bProbe) DrawLegend(painter, dest);
+  if (pane < m_layout.m_vecPanes.size()) DrawInfoText(painter, pane, image, dest);
+}
+
+void CVarenkoView::DrawLegend(QPainter& painter, const Rect& dest) {
+  const int m = m_pDocument->m_nMaxFrequency;
+  const QString top = Format("%d", m);
+  const QString middle = Format("%d", static_cast<int>(m * 0.5 + 0.5));
+  const QString bottom = QStringLiteral("1");
+
+  const QFontMetrics metrics(painter.font());
+  const int w88 = metrics.horizontalAdvance(QStringLiteral("88"));
+  const int h88 = metrics.height();
+  const int w8888 = metrics.horizontalAdvance(QStringLiteral("8888"));
+
+  const int yMid = dest.top + dest.Height() / 2;
+  const int y0 = yMid - 120;
+  const int x0 = dest.left + dest.Width() / 2 - w8888 / 2;
+  const int x1 = x0 + w88;
+
+  // The bar: full red for the highest frequency down to the palest tint.
+  for (int i = 0; i < 240; ++i) painter.fillRect(QRect(x0, y0 + i, x1 - x0, 1), QColor(255, i, i));
+
+  const QFont previous = painter.font();
+  painter.setFont(ArialFont(10, QFont::Normal));
+  struct Tick {
+    int y;
+    QColor tick;
+    const QString& label;
+    int labelY;
+    QColor labelColour;
+  };
+  const Tick ticks[] = {
+      {y0, QColor(255, 0, 0), top, y0 - h88 / 2, QColor(255, 0, 0)},
+      {yMid, QColor(255, 120, 120), middle, y0 - h88 / 2 + 120, QColor(255, 120, 120)},
+      {y0 + 240, QColor(255, 240, 240), bottom, y0 - h88 / 2 + 240, QColor(255, 152, 152)},
+  };
+  for (const Tick& t : ticks) {
+    painter.fillRect(QRect(x0, t.y, x1 + 5 - x0, 1), t.tick);
+    painter.setPen(t.labelColour);
+    TextOut(painter, x1 + 7, t.labelY, t.label);
+  }
+  painter.setFont(previous);
+}
+
+void CVarenkoView::DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, const Rect& dest) {
+  const CVarenkoDoc& doc = *m_pDocument;
+  if (doc.m_nBodyPixels == 0 || image == nullptr) return;
+  const size_t n = doc.m_vecOriginal.size();
+  const bool folderView = n >= 2 && doc.m_bFolderMode;
+
+  QStringList lines;
+  if (pane == 0) {
+    if (folderView) {
+      lines << (doc.m_nCurrent < doc.m_vecFileName.size() ? Format("%s", doc.m_vecFileName[doc.m_nCurrent]) : QString())
+            << Format("File: %d/%d", static_cast<int>(doc.m_nCurrent + 1), static_cast<int>(n));
+    }
+  } else if (folderView && m_bProbe) {
+    lines << Format("Maximum Frequency: %d/%d", doc.m_nMaxFrequency, static_cast<int>(n));
+  } else if (folderView || pane == 1) {
+    const int s = doc.m_nCurrent < doc.m_vecSelectedPixels.size() ? doc.m_vecSelectedPixels[doc.m_nCurrent] : 0;
+    const double ratio = static_cast<double>(s) * 100.0 / static_cast<double>(doc.m_nBodyPixels);
+    const double threshold = ReadThreshold();
+    lines << Format("Whole Body Pixels: %d", doc.m_nBodyPixels) << Format("Selected Pixels: %d", s)
+          << (threshold > ratio ? Format("Ratio: %.2f%%", ratio) : Format("Ratio: %.2f%% (CS)", ratio));
+  }
+  if (lines.isEmpty()) return;
+
+  const QFont previous = painter.font();
+  const QFont font = ArialFont(14, QFont::Normal);
+  painter.setFont(font);
+  painter.setPen(kInfoText);
+  const QFontMetricsF metrics(font);
+  const int lineHeight = static_cast<int>(metrics.lineSpacing() + 0.5);
+  int y = dest.top + 5;
+  for (const QString& line : lines) {
+    TextOut(painter, dest.left, y, line);
+    y += lineHeight;
+  }
+  painter.setFont(previous);
+}
+
+void CVarenkoView::DrawProbeReadout(QPainter& painter, Bitmap* image, const Rect& dest) {
+  if (image == nullptr || m_layout.m_vecPanes.size() < 2 || !m_layout.m_vecPanes[1]) return;
+  const QPoint cursor = mapFromGlobal(QCursor::pos());
+  const Point pt{cursor.x(), cursor.y()};
+  if (!HitTestImage(pt)) return;
+  const Pane& pane = *m_layout.m_vecPanes[1];
+  const double z = std::min(pane.dZoomX, pane.dZoomY);
+  const int x = static_cast<int>(static_cast<double>(pt.x - pane.rcDest.left) / z) + pane.rcSrc.left;
+  const int y = static_cast<int>(static_cast<double>(pt.y - pane.rcDest.top) / z) + pane.rcSrc.top;
+  // The hit test takes in the right and bottom edges; a point that falls
+  // past the image there shows no read-out.
+  if (x < 0 || y < 0 || x >= image->Width() || y >= image->Height()) return;
+  uint8_t blue = 0;
+  uint8_t green = 0;
+  uint8_t red = 0;
+  {
+    Bitmap::Lock lock = image->LockBitsForReading();
+    if (!lock.ok()) return;
+    const uint8_t* p = lock.data().Pixel(x, y);
+    blue = p[kBlue];
+    green = p[kGreen];
+    red = p[kRed];
+  }
+  if (blue == green && green == red) return;
+  const int count = static_cast<int>(static_cast<double>((239 - blue) * m_pDocument->m_nMaxFrequency) / 239.0 + 0.5);
+  const int n = static_cast<int>(m_pDocument->m_vecOriginal.size());
+  const double percent = static_cast<double>(count) * 100.0 / static_cast<double>(n);
+  const QString text = Format("  %d/%d (%.2f%%)  ", count, n, percent);
+
+  const QFontMetrics metrics(painter.font());
+  const int tw = metrics.horizontalAdvance(text);
+  const int th = metrics.height();
+  int tx = pt.x;
+  if (pt.x > dest.left + dest.Width() / 2) tx = pt.x - tw;
+  const int ty = pt.y - th;
+  painter.setPen(kFrame);
+  TextOut(painter, tx, ty, text);
+}
+
+bool CVarenkoView::HitTestImage(Point pt) const {
+  if (Pane1Image() == nullptr) return false;
+  if (m_layout.m_vecPanes.size() < 2 || !m_layout.m_vecPanes[1]) return false;
+  const Rect& r = m_layout.m_vecPanes[1]->rcDest;
+  return r.left <= pt.x && pt.x <= r.right && r.top <= pt.y && pt.y <= r.bottom;
+}
+
+void CVarenkoView::RedrawDocumentView() {
+  if (m_pDocument == nullptr) return;
+  if (auto* view = dynamic_cast<QWidget*>(m_pDocument->m_pView)) view->update();
+}
+
+void CVarenkoView::keyPressEvent(QKeyEvent* event) {
+  if (m_pDocument != nullptr) {
+    const size_t n = m_pDocument->m_vecOriginal.size();
+    size_t& i = m_pDocument->m_nCurrent;
+    bool navigation = true;
+    switch (event->key()) {
+      case Qt::Key_PageUp:
+      case Qt::Key_Home:
+      case Qt::Key_Up:
+        i = 0;
+        break;
+      case Qt::Key_PageDown:
+      case Qt::Key_End:
+      case Qt::Key_Down:
+        i = n > 0 ? n - 1 : 0;
+        break;
+      case Qt::Key_Left:
+        if (i > 0) --i;
+        break;
+      case Qt::Key_Right:
+        if (n > 0 && i < n - 1) ++i;
+        break;
+      default:
+        navigation = false;
+        break;
+    }
+    if (navigation) RedrawDocumentView();
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void CVarenkoView::wheelEvent(QWheelEvent* event) {
+  const QPoint delta = event->angleDelta();
+  // Sideways wheels and the start and end marks of a scroll gesture are no
+  // turns of the wheel.
+  const bool turn = !(delta.y() == 0 && delta.x() != 0) && event->phase() != Qt::ScrollBegin &&
+                    event->phase() != Qt::ScrollEnd && event->phase() != Qt::ScrollMomentum;
+  if (m_pDocument != nullptr && turn) {
+    const size_t n = m_pDocument->m_vecOriginal.size();
+    size_t& i = m_pDocument->m_nCurrent;
+    if (delta.y() > 0) {
+      if (i > 0) --i;
+    } else if (n > 0 && i < n - 1) {
+      ++i;
+    }
+    RedrawDocumentView();
+  }
+  QWidget::wheelEvent(event);
+}
+
+void CVarenkoView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint p = event->position().toPoint();
+  if (m_bProbe && HitTestImage(Point{p.x(), p.y()})) update();
+  QWidget::mouseMoveEvent(event);
+}
+
+void CVarenkoView::contextMenuEvent(QContextMenuEvent* event) {
+  // A right click opens nothing; the menu answers the keyboard's request.
+  if (event->reason() == QContextMenuEvent::Mouse) return;
+  auto* frame = qobject_cast<FrameWindow*>(window());
+  if (frame == nullptr) return;
+  QMenu menu(this);
+  for (const res::MenuItem& item : res::EditPopupMenu().children) {
+    QAction* action = frame->Actions().Action(item.id);
+    frame->Actions().UpdateAction(item.id);
+    menu.addAction(action);
+  }
+  menu.exec(event->globalPos());
+}
+
+void CVarenkoView::OnEnableProbe() {
+  m_bProbe = !m_bProbe;
+  update();
+}
+
+void CVarenkoView::OnUpdateEnableProbe(CmdUI* ui) {
+  const bool folderView = m_pDocument != nullptr && m_pDocument->IsFolderView();
+  ui->Enable(folderView);
+  ui->SetCheck(m_bProbe && folderView ? 1 : 0);
+}
+
+void CVarenkoView::PrintTo(QPrinter& printer) {
+  QPainter painter;
+  if (!painter.begin(&printer)) return;
+  // The view's client area, scaled to fit the page.
+  const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+  const double scale = std::min(page.width() / std::max(1, width()), page.height() / std::max(1, height()));
+  painter.scale(scale, scale);
+  m_printing = true;
+  OnDraw(painter);
+  m_printing = false;
+  painter.end();
+}
+
+void CVarenkoView::OnFilePrint() {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, this);
+  if (dialog.exec() == QDialog::Accepted) PrintTo(printer);
+}
+
+void CVarenkoView::OnFilePrintDirect() {
+  QPrinter printer(QPrinter::HighResolution);
+  PrintTo(printer);
+}
+
+void CVarenkoView::OnFilePrintPreview() {
+  QPrintPreviewDialog preview(this);
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintTo(*printer); });
+  preview.exec();
+}
