@@ -1,5 +1,6 @@
 #include "analysis/document.h"
 
+#include "analysis/smartarea.h"
 #include "framework/profile.h"
 #include "resources/resource.h"
 
@@ -80,10 +81,18 @@ void CVarenkoDoc::ProcessImage(Bitmap* image, int* count) {
   *count = 0;
   if (!m_pBodyMask || image == nullptr) return;
   if (image->Width() != m_pBodyMask->Width() || image->Height() != m_pBodyMask->Height()) return;
+  if (m_bSmartArea) ApplySmartArea(image);
   Bitmap::Lock drawing = image->LockBits();
   // An image that could not be locked is not walked; it counts 0.
   if (!drawing.ok()) return;
   *count = ApplyPixelRule(drawing.data(), MaskRuns());
+}
+
+void CVarenkoDoc::ApplySmartArea(Bitmap* image) {
+  if (image == nullptr || !m_pBodyMask) return;
+  Bitmap::Lock drawing = image->LockBits();
+  if (!drawing.ok()) return;
+  FillSmartArea(drawing.data(), MaskRuns());
 }
 
 const BodyRuns& CVarenkoDoc::MaskRuns() {

@@ -49,6 +49,11 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // Marks and counts the selected pixels of a processed copy in place. A
   // copy whose size differs from the body mask's stays as it is, count 0.
   void ProcessImage(Bitmap* image, int* count);
+  // With the smart-area option: paints dark green every body pixel that the
+  // drawing's marks cover or enclose, so the pixel rule counts an outlined
+  // area as shaded. The drawing must have the body mask's size; a drawing
+  // without marks stays as it is.
+  void ApplySmartArea(Bitmap* image);
 
   DocumentView* m_pView = nullptr;
   bool m_bFolderMode = false;

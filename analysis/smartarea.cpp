@@ -1,0 +1,61 @@
+#include "analysis/smartarea.h"
+
+#include "analysis/region.h"
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// 255 for each marked (not grey) pixel of the drawing, 0 for the others,
+// row by row from the top.
+std::vector<uint8_t> MarkedPixels(const BitmapData& drawing) {
+  const size_t width = static_cast<size_t>(drawing.width);
+  std::vector<uint8_t> marks(width * static_cast<size_t>(drawing.height));
+  for (int y = 0; y < drawing.height; ++y) {
+    const uint8_t* pixel = drawing.Row(y);
+    uint8_t* out = marks.data() + static_cast<size_t>(y) * width;
+    for (size_t x = 0; x < width; ++x, pixel += 4) {
+      const bool grey = pixel[kBlue] == pixel[kGreen] && pixel[kGreen] == pixel[kRed];
+      out[x] = grey ? kRegionOutside : kRegionInside;
+    }
+  }
+  return marks;
+}
+
+}  // namespace
+
+void FillSmartArea(const BitmapData& drawing, const BodyRuns& body) {
+  if (!drawing.IsValid() || drawing.width != body.width() || drawing.height != body.height()) return;
+  MCRegion region(drawing.width, drawing.height);
+  region.SetFromMask(MarkedPixels(drawing).data());
+  {
+    // The outline is taken from a copy, which the rebuild may clamp.
+    std::unique_ptr<MCRegion> outline = region.Clone();
+    if (outline->m_nPoints != 0) region.SetFromOutline(outline.get());
+  }
+  // No mask: no mark, too short an outline or no area. Nothing is filled.
+  if (!region.HasMask()) return;
+
+  const size_t width = static_cast<size_t>(region.m_nWidth);
+  for (int y = 0; y < drawing.height; ++y) {
+    uint8_t* line = drawing.Row(y);
+    const uint8_t* inRegion = region.m_pMask.data() + static_cast<size_t>(y) * width;
+    for (const BodyRuns::Run* run = body.RowBegin(y); run != body.RowEnd(y); ++run) {
+      for (int x = run->begin; x < run->end; ++x) {
+        if (inRegion[x] != kRegionInside && inRegion[x] != kRegionOutline) continue;
+        uint8_t* p = line + 4 * static_cast<size_t>(x);
+        p[kBlue] = kSmartAreaBlue;
+        p[kGreen] = kSmartAreaGreen;
+        p[kRed] = kSmartAreaRed;
+      }
+    }
+  }
+}
+
+void FillSmartArea(const BitmapData& drawing, const BitmapData& bodyMask) {
+  if (!drawing.IsValid() || !bodyMask.IsValid()) return;
+  if (drawing.width != bodyMask.width || drawing.height != bodyMask.height) return;
+  FillSmartArea(drawing, BodyRuns(bodyMask));
+}
