@@ -65,11 +65,8 @@ void FillPockets(ClassMap& map) {
     if (map.cls[i] == kOutside && !reached[i]) map.cls[i] = kLine;
 }
 
-}  // namespace
-
-int64_t ClassMap::Count(PixelClass c) const { return std::count(cls.begin(), cls.end(), c); }
-
-ClassMap RenderClasses(double scale, double top) {
+// The figures' insides and lines as drawn, before any clean-up.
+ClassMap RenderOutlines(double scale, double top) {
   QImage inside = Blank8();
   QImage lines = Blank8();
   {
@@ -100,6 +97,15 @@ ClassMap RenderClasses(double scale, double top) {
       map.At(x, y) = line[x] ? kLine : in[x] ? kBody : kOutside;
     }
   }
+  return map;
+}
+
+}  // namespace
+
+int64_t ClassMap::Count(PixelClass c) const { return std::count(cls.begin(), cls.end(), c); }
+
+ClassMap RenderClasses(double scale, double top) {
+  ClassMap map = RenderOutlines(scale, top);
   FillPockets(map);
   return map;
 }
@@ -157,11 +163,13 @@ ClassMap BuildChart(ChartLayout* layout) {
   auto topFor = [](double scale) {
     return kTopMargin + (kPageHeight - 2 * kTopMargin - 100 - kFigureHeightUnits * scale) / 2;
   };
-  double low = 240;
-  double high = 300;
-  for (int i = 0; i < 30; ++i) {
+  // Filling pockets of page turns outside into line and leaves the body
+  // alone, so the search can skip it.
+  double low = 255;
+  double high = 290;
+  for (int i = 0; i < 26; ++i) {
     const double mid = (low + high) / 2;
-    if (RenderClasses(mid, topFor(mid)).Count(kBody) < kBodyPixels)
+    if (RenderOutlines(mid, topFor(mid)).Count(kBody) < kBodyPixels)
       low = mid;
     else
       high = mid;

@@ -203,15 +203,16 @@ QList<Sample> DrawnSamples() {
                   [](Sketch& k) {
                     k.Loop(B, {-0.25, 2.2}, 0.30, 0.25, 0, kRed, 11, 315);
                   }});
-  samples.append({QStringLiteral("over_lines.png"),
-                  QStringLiteral("Red and green strokes that run over the outline and out into the page: across the "
-                                 "right hip, along the right arm and over the head."),
-                  [](Sketch& k) {
-                    k.Shade(F, {-0.80, 3.80}, 0.35, 0.20, 0, kRed, 26);
-                    k.Stroke(F, {{-0.75, 1.7}, {-1.05, 2.4}, {-1.35, 3.2}, {-1.75, 3.9}, {-2.1, 4.3}}, kRed, 30, 6);
-                    k.Stroke(F, {{-0.2, -0.15}, {0.0, 0.25}, {0.25, 0.1}, {0.5, 0.35}}, kGreen, 24, 6);
-                    k.Stroke(B, {{0.3, 5.2}, {0.65, 5.3}, {1.0, 5.25}, {1.3, 5.35}}, kRed, 28, 6);
-                  }});
+  samples.append(
+      {QStringLiteral("over_lines.png"),
+       QStringLiteral("Red and green strokes that run over the outline and out into the page: across the "
+                      "right hip, along the right arm, over the head and across the back of the right thigh."),
+       [](Sketch& k) {
+         k.Shade(F, {-0.80, 3.80}, 0.35, 0.20, 0, kRed, 26);
+         k.Stroke(F, {{-0.75, 1.7}, {-1.05, 2.4}, {-1.35, 3.2}, {-1.75, 3.9}, {-2.1, 4.3}}, kRed, 30, 6);
+         k.Stroke(F, {{-0.2, -0.15}, {0.0, 0.25}, {0.25, 0.1}, {0.5, 0.35}}, kGreen, 24, 6);
+         k.Stroke(B, {{0.3, 5.2}, {0.65, 5.3}, {1.0, 5.25}, {1.3, 5.35}}, kRed, 28, 6);
+       }});
   samples.append({QStringLiteral("small_marks.png"),
                   QStringLiteral("A few small red dabs: forehead, right wrist, left ankle and one on the back."),
                   [](Sketch& k) {
@@ -363,7 +364,7 @@ bool WriteSamples(const ClassMap& map, const ChartLayout& layout, const QImage& 
     if (!WritePng(narrow, dir.filePath(file))) return false;
     rows.append({file,
                  QStringLiteral("A drawing 3507 pixels wide, one column short of the chart, with a red shoulder "
-                                "mark; the program does not measure it."),
+                                "mark. Not of the chart's size, so it counts nothing."),
                  narrow.width(), narrow.height(), MarkCounts{}});
   }
   // A text file that only carries an image's name.
