@@ -158,13 +158,14 @@ void MoveAlongEdge(ClassMap& map, int64_t count) {
 }  // namespace
 
 ClassMap BuildChart(ChartLayout* layout) {
-  // The body count grows with the scale; halve the interval until the scale
-  // is pinned down to a fraction of a pixel over the whole figure.
+  // The figures sit a little above the middle of the page, which leaves room
+  // for the view names under them.
   auto topFor = [](double scale) {
     return kTopMargin + (kPageHeight - 2 * kTopMargin - 100 - kFigureHeightUnits * scale) / 2;
   };
-  // Filling pockets of page turns outside into line and leaves the body
-  // alone, so the search can skip it.
+  // The body count grows with the scale; halve the interval until the scale
+  // is pinned down to far less than a pixel over the whole figure. Filling
+  // pockets of page leaves the body alone, so the search can skip it.
   double low = 255;
   double high = 290;
   for (int i = 0; i < 26; ++i) {
