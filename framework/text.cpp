@@ -61,3 +61,11 @@ double ParseLeadingDouble(const QString& text) {
   const QByteArray bytes = text.toUtf8();
   return strtod_l(bytes.constData(), nullptr, CLocale());
 }
+
+std::optional<double> ScanLeadingDouble(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  char* end = nullptr;
+  const double value = strtod_l(bytes.constData(), &end, CLocale());
+  if (end == bytes.constData()) return std::nullopt;
+  return value;
+}

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -40,3 +41,8 @@ QString Format(const char* format, const Args&... args) {
 // number is taken ("16,5" gives 16, "1e2" gives 100, "inf" and "nan" as the
 // C library reads them), and a text without a leading number gives 0.0.
 double ParseLeadingDouble(const QString& text);
+
+// Reads one number at the start of a text as a dialog field does: the same
+// rule as ParseLeadingDouble, but a text without a leading number gives
+// nothing instead of 0.
+std::optional<double> ScanLeadingDouble(const QString& text);

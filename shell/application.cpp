@@ -4,6 +4,7 @@
 #include "framework/doctemplate.h"
 #include "resources/resource.h"
 #include "shell/mainframe.h"
+#include "shell/thresholddialog.h"
 #include "shell/view.h"
 
 CVarenkoApp* TheApp() { return static_cast<CVarenkoApp*>(Application::Instance()); }
@@ -16,6 +17,7 @@ std::span<const CommandEntry<CVarenkoApp>> CVarenkoApp::CommandMap() {
   static const CommandEntry<CVarenkoApp> map[] = {
       MapCommand(res::ID_FILE_NEW, &CVarenkoApp::OnFileNew),
       MapCommand(res::ID_FILE_OPEN, &CVarenkoApp::OnFileOpen),
+      MapCommand(res::ID_SET_THRESHOLD, &CVarenkoApp::OnSetThreshold),
   };
   return map;
 }
@@ -49,4 +51,9 @@ void CVarenkoApp::OnFileNew() { Application::OnFileNew(); }
 void CVarenkoApp::OnFileOpen() {
   Application::OnFileNew();
   Application::OnFileOpen();
+}
+
+void CVarenkoApp::OnSetThreshold() {
+  CDlgThreshold dialog(GetMainWnd());
+  dialog.exec();
 }

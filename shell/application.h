@@ -29,6 +29,7 @@ class CVarenkoApp : public CommandMapped<CVarenkoApp, Application> {
 
   void OnFileNew();
   void OnFileOpen();
+  void OnSetThreshold();
 
   // The application look, a look id from 205 to 219.
   unsigned m_nAppLook = 0;

@@ -51,6 +51,7 @@ QString BarSheet(const QString& top, const QString& bottom, const QString& hot, 
              "QToolButton:hover { background: %3; border: 1px solid %4; }"
              "QToolButton:checked { background: %3; border: 1px solid %4; }"
              "QStatusBar QLabel { color: %5; }"
+             "QStatusBar QLabel:disabled { color: #9A9A9A; }"
              "QMenu { background: #FAFAFA; border: 1px solid %4; }"
              "QMenu::item { padding: 4px 24px 4px 24px; color: black; }"
              "QMenu::item:disabled { color: #8D8D8D; }"

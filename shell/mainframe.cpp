@@ -14,10 +14,12 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -91,6 +93,11 @@ bool CMainFrame::OnCreate() {
   setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
   OnApplicationLook(TheApp() ? TheApp()->m_nAppLook : kDefaultLook);
   RestoreToolBars();
+  // Give the hidden window a real size and lay it out, so the view has its
+  // panes before the first drawing is fitted into them.
+  if (const QScreen* screen = this->screen()) resize(screen->availableSize() * 4 / 5);
+  if (layout() != nullptr) layout()->activate();
+  m_pView->OnSize();
   Actions().EnableIdleUpdates();
   Actions().UpdateAll();
   m_pView->setFocus();

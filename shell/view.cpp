@@ -221,11 +221,14 @@ void CVarenkoView::DrawImagePane(QPainter& painter, const Rect& dest, const Rect
   if (pane < m_layout.m_vecPanes.size()) DrawInfoText(painter, pane, image, dest);
 }
 
+QStringList CVarenkoView::LegendLabels() const {
+  const int m = m_pDocument != nullptr ? m_pDocument->m_nMaxFrequency : 0;
+  // The bottom label is always 1, the lowest count a marked pixel can have.
+  return {Format("%d", m), Format("%d", static_cast<int>(m * 0.5 + 0.5)), QStringLiteral("1")};
+}
+
 void CVarenkoView::DrawLegend(QPainter& painter, const Rect& dest) {
-  const int m = m_pDocument->m_nMaxFrequency;
-  const QString top = Format("%d", m);
-  const QString middle = Format("%d", static_cast<int>(m * 0.5 + 0.5));
-  const QString bottom = QStringLiteral("1");
+  const QStringList labels = LegendLabels();
 
   const QFontMetrics metrics(painter.font());
   const int w88 = metrics.horizontalAdvance(QStringLiteral("88"));
@@ -250,9 +253,9 @@ void CVarenkoView::DrawLegend(QPainter& painter, const Rect& dest) {
     QColor labelColour;
   };
   const Tick ticks[] = {
-      {y0, QColor(255, 0, 0), top, y0 - h88 / 2, QColor(255, 0, 0)},
-      {yMid, QColor(255, 120, 120), middle, y0 - h88 / 2 + 120, QColor(255, 120, 120)},
-      {y0 + 240, QColor(255, 240, 240), bottom, y0 - h88 / 2 + 240, QColor(255, 152, 152)},
+      {y0, QColor(255, 0, 0), labels[0], y0 - h88 / 2, QColor(255, 0, 0)},
+      {yMid, QColor(255, 120, 120), labels[1], y0 - h88 / 2 + 120, QColor(255, 120, 120)},
+      {y0 + 240, QColor(255, 240, 240), labels[2], y0 - h88 / 2 + 240, QColor(255, 152, 152)},
   };
   for (const Tick& t : ticks) {
     painter.fillRect(QRect(x0, t.y, x1 + 5 - x0, 1), t.tick);
@@ -262,13 +265,13 @@ void CVarenkoView::DrawLegend(QPainter& painter, const Rect& dest) {
   painter.setFont(previous);
 }
 
-void CVarenkoView::DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, const Rect& dest) {
+QStringList CVarenkoView::InfoLines(size_t pane) const {
+  QStringList lines;
+  if (m_pDocument == nullptr) return lines;
   const CVarenkoDoc& doc = *m_pDocument;
-  if (doc.m_nBodyPixels == 0 || image == nullptr) return;
+  if (doc.m_nBodyPixels == 0) return lines;
   const size_t n = doc.m_vecOriginal.size();
   const bool folderView = n >= 2 && doc.m_bFolderMode;
-
-  QStringList lines;
   if (pane == 0) {
     if (folderView) {
       lines << (doc.m_nCurrent < doc.m_vecFileName.size() ? Format("%s", doc.m_vecFileName[doc.m_nCurrent]) : QString())
@@ -279,18 +282,24 @@ void CVarenkoView::DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, c
   } else if (folderView || pane == 1) {
     const int s = doc.m_nCurrent < doc.m_vecSelectedPixels.size() ? doc.m_vecSelectedPixels[doc.m_nCurrent] : 0;
     const double ratio = static_cast<double>(s) * 100.0 / static_cast<double>(doc.m_nBodyPixels);
+    // A ratio equal to the threshold is CS.
     const double threshold = ReadThreshold();
     lines << Format("Whole Body Pixels: %d", doc.m_nBodyPixels) << Format("Selected Pixels: %d", s)
           << (threshold > ratio ? Format("Ratio: %.2f%%", ratio) : Format("Ratio: %.2f%% (CS)", ratio));
   }
-  if (lines.isEmpty()) return;
+  return lines;
+}
 
+void CVarenkoView::DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, const Rect& dest) {
+  if (image == nullptr) return;
+  const QStringList lines = InfoLines(pane);
+  if (lines.isEmpty()) return;
   const QFont previous = painter.font();
   const QFont font = ArialFont(14, QFont::Normal);
   painter.setFont(font);
   painter.setPen(kInfoText);
-  const QFontMetricsF metrics(font);
-  const int lineHeight = static_cast<int>(metrics.lineSpacing() + 0.5);
+  // Each line starts where the previous one's rounded height ends.
+  const int lineHeight = static_cast<int>(QFontMetricsF(font).lineSpacing() + 0.5);
   int y = dest.top + 5;
   for (const QString& line : lines) {
     TextOut(painter, dest.left, y, line);
@@ -299,43 +308,40 @@ void CVarenkoView::DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, c
   painter.setFont(previous);
 }
 
-void CVarenkoView::DrawProbeReadout(QPainter& painter, Bitmap* image, const Rect& dest) {
-  if (image == nullptr || m_layout.m_vecPanes.size() < 2 || !m_layout.m_vecPanes[1]) return;
-  const QPoint cursor = mapFromGlobal(QCursor::pos());
-  const Point pt{cursor.x(), cursor.y()};
-  if (!HitTestImage(pt)) return;
+std::optional<QString> CVarenkoView::ProbeText(Point pt, const Bitmap* image) const {
+  if (image == nullptr || m_pDocument == nullptr || !HitTestImage(pt)) return std::nullopt;
   const Pane& pane = *m_layout.m_vecPanes[1];
   const double z = std::min(pane.dZoomX, pane.dZoomY);
   const int x = static_cast<int>(static_cast<double>(pt.x - pane.rcDest.left) / z) + pane.rcSrc.left;
   const int y = static_cast<int>(static_cast<double>(pt.y - pane.rcDest.top) / z) + pane.rcSrc.top;
   // The hit test takes in the right and bottom edges; a point that falls
   // past the image there shows no read-out.
-  if (x < 0 || y < 0 || x >= image->Width() || y >= image->Height()) return;
-  uint8_t blue = 0;
-  uint8_t green = 0;
-  uint8_t red = 0;
-  {
-    Bitmap::Lock lock = image->LockBitsForReading();
-    if (!lock.ok()) return;
-    const uint8_t* p = lock.data().Pixel(x, y);
-    blue = p[kBlue];
-    green = p[kGreen];
-    red = p[kRed];
-  }
-  if (blue == green && green == red) return;
+  if (x < 0 || y < 0 || x >= image->Width() || y >= image->Height()) return std::nullopt;
+  const Bitmap::Lock lock = image->LockBitsForReading();
+  if (!lock.ok()) return std::nullopt;
+  const uint8_t* p = lock.data().Pixel(x, y);
+  const int blue = p[kBlue];
+  if (p[kBlue] == p[kGreen] && p[kGreen] == p[kRed]) return std::nullopt;
+  // The frequency scale read backwards: blue 0 is the highest frequency.
   const int count = static_cast<int>(static_cast<double>((239 - blue) * m_pDocument->m_nMaxFrequency) / 239.0 + 0.5);
   const int n = static_cast<int>(m_pDocument->m_vecOriginal.size());
   const double percent = static_cast<double>(count) * 100.0 / static_cast<double>(n);
-  const QString text = Format("  %d/%d (%.2f%%)  ", count, n, percent);
+  return Format("  %d/%d (%.2f%%)  ", count, n, percent);
+}
 
+void CVarenkoView::DrawProbeReadout(QPainter& painter, Bitmap* image, const Rect& dest) {
+  const QPoint cursor = mapFromGlobal(QCursor::pos());
+  const Point pt{cursor.x(), cursor.y()};
+  const std::optional<QString> text = ProbeText(pt, image);
+  if (!text) return;
   const QFontMetrics metrics(painter.font());
-  const int tw = metrics.horizontalAdvance(text);
+  const int tw = metrics.horizontalAdvance(*text);
   const int th = metrics.height();
-  int tx = pt.x;
-  if (pt.x > dest.left + dest.Width() / 2) tx = pt.x - tw;
-  const int ty = pt.y - th;
+  // Right of the image's centre the text ends at the cursor; it always
+  // stands above it.
+  const int tx = pt.x > dest.left + dest.Width() / 2 ? pt.x - tw : pt.x;
   painter.setPen(kFrame);
-  TextOut(painter, tx, ty, text);
+  TextOut(painter, tx, pt.y - th, *text);
 }
 
 bool CVarenkoView::HitTestImage(Point pt) const {

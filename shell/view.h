@@ -7,9 +7,11 @@
 
 #include <QFont>
 #include <QImage>
+#include <QStringList>
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 class Bitmap;
@@ -38,6 +40,9 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   // Fits the current drawing into the panes at one common scale and
   // redraws.
   void UpdateLayout() override;
+  // Cuts the panes afresh from the client area when it changed by 2 pixels
+  // or more; the zoom stays.
+  void OnSize();
 
   // Draws the whole view (background, frames, titles, images, texts) with
   // the painter; the screen, printing and the preview all use it.
@@ -46,6 +51,14 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   // Whether a client point lies on pane 1's image (right and bottom edges
   // included).
   bool HitTestImage(Point pt) const;
+  // The information lines of a pane, top to bottom.
+  QStringList InfoLines(size_t pane) const;
+  // The labels of the frequency legend: top, middle, bottom.
+  QStringList LegendLabels() const;
+  // The probe's read-out at a client point over pane 1's image: how many
+  // drawings marked the pixel there; nothing over a grey pixel or off the
+  // image.
+  std::optional<QString> ProbeText(Point pt, const Bitmap* image) const;
 
   // Commands.
   void OnEnableProbe();
@@ -72,7 +85,6 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
-  void OnSize();
   Rect ClientRect() const;
   void DrawPanes(QPainter& painter);
   void DrawImagePane(QPainter& painter, const Rect& dest, const Rect& src, Bitmap* image, size_t pane);

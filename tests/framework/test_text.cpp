@@ -89,6 +89,16 @@ TEST(ParseLeadingDouble, GivesZeroWithoutANumber) {
   EXPECT_EQ(ParseLeadingDouble(QStringLiteral("x16")), 0.0);
 }
 
+TEST(ScanLeadingDouble, TellsAMissingNumberFromZero) {
+  EXPECT_EQ(ScanLeadingDouble(QStringLiteral("0")), 0.0);
+  EXPECT_EQ(ScanLeadingDouble(QStringLiteral(" 12.5 %")), 12.5);
+  EXPECT_EQ(ScanLeadingDouble(QStringLiteral("16,5")), 16.0);
+  EXPECT_EQ(ScanLeadingDouble(QStringLiteral("abc")), std::nullopt);
+  EXPECT_EQ(ScanLeadingDouble(QString()), std::nullopt);
+  EXPECT_EQ(ScanLeadingDouble(QStringLiteral("-")), std::nullopt);
+  EXPECT_TRUE(std::isinf(*ScanLeadingDouble(QStringLiteral("inf"))));
+}
+
 TEST(ParseLeadingDouble, ReadsInfinityAndNotANumber) {
   EXPECT_TRUE(std::isinf(ParseLeadingDouble(QStringLiteral("inf"))));
   EXPECT_TRUE(std::isinf(ParseLeadingDouble(QStringLiteral("-Infinity"))));
