@@ -199,3 +199,75 @@ TEST(Document, TheSmartAreaOptionComesFromTheSettings) {
 }
 
 }  // namespace
+
+namespace {
+
+// One row of samples/counts.tsv.
+struct SampleCount {
+  QString file;
+  int selected = 0;
+  int selectedWithSmartArea = 0;
+};
+
+std::vector<SampleCount> SampleCounts() {
+  std::vector<SampleCount> counts;
+  QFile file(SourcePath(QStringLiteral("samples/counts.tsv")));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+  const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  for (const QString& line : lines.mid(1)) {
+    const QStringList cells = line.split(QLatin1Char('\t'));
+    if (cells.size() >= 5) counts.push_back({cells[0], cells[3].toInt(), cells[4].toInt()});
+  }
+  return counts;
+}
+
+TEST(DocumentWithTheChart, CountsTheBodyOfTheShippedMask) {
+  CVarenkoDoc opened;
+  // The command-line route: no new document before the drawing.
+  ASSERT_TRUE(opened.OnOpenDocument(SourcePath(QStringLiteral("samples/blank.png"))));
+  EXPECT_EQ(opened.m_nBodyPixels, 1517036);
+  CVarenkoDoc fresh;
+  ASSERT_TRUE(fresh.OnNewDocument());
+  EXPECT_EQ(fresh.m_nBodyPixels, 1517036);
+  EXPECT_EQ(fresh.m_nMaxFrequency, 0);
+}
+
+TEST(DocumentWithTheChart, EveryColouredBodyPixelCounts) {
+  QImage image(3508, 2480, QImage::Format_RGB32);
+  image.fill(qRgb(0, 0, 255));
+  const QString path = WriteImage(image, QStringLiteral("all.png"));
+  CVarenkoDoc doc;
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{1517036});
+
+  // One column short: nothing is measured, the copy stays as it was.
+  const QString narrow = WriteImage(image.copy(0, 0, 3507, 2480), QStringLiteral("narrow.png"));
+  for (bool smart : {false, true}) {
+    doc.m_bSmartArea = smart;
+    ASSERT_TRUE(doc.OnOpenDocument(narrow));
+    EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{0});
+    EXPECT_EQ(doc.GetCurrentProcessed()->Image().pixel(100, 100), qRgb(0, 0, 255));
+  }
+}
+
+TEST(DocumentWithTheChart, SampleDrawingsCountAsListed) {
+  const std::vector<SampleCount> counts = SampleCounts();
+  ASSERT_GE(counts.size(), 10u);
+  CVarenkoDoc doc;
+  ASSERT_TRUE(doc.OnNewDocument());
+  for (const SampleCount& sample : counts) {
+    SCOPED_TRACE(sample.file.toStdString());
+    ScriptedPrompts prompts;
+    const bool opened = doc.OnOpenDocument(SourcePath(QStringLiteral("samples/") + sample.file));
+    ASSERT_EQ(doc.m_vecOriginal.size(), 1u);
+    if (!opened) {
+      // The file that is no image stays listed without a processed copy.
+      EXPECT_TRUE(doc.m_vecProcessed.empty());
+      EXPECT_EQ(sample.selected, 0);
+      continue;
+    }
+    EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{sample.selected});
+  }
+}
+
+}  // namespace
