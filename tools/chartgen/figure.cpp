@@ -3,6 +3,7 @@
 #include <QtMath>
 
 #include <cmath>
+#include <iterator>
 
 namespace {
 
@@ -73,15 +74,18 @@ class HandFrame {
   QPointF side_;
 };
 
+// A finger in the hand's frame, all in figure units.
 struct Finger {
-  QPointF base;  // middle of the finger where it leaves the palm
-  double degrees;
+  QPointF base;    // middle of the finger where it leaves the palm
+  double degrees;  // lean from the hand's axis, towards the thumb
   double length;
   double halfWidth;
 };
 
 // One finger as a rounded strip in the hand's frame: its thumb-side edge down
-// to the tip, the tip, and its other edge back up to the base.
+// to the tip, the tip, and its other edge back up to the base. The thumb-side
+// edge starts `from` (a share of the length) past the base, for a finger that
+// grows out of the edge of the palm.
 void AddFinger(QList<QPointF>& out, const HandFrame& hand, const Finger& f, double from = 0.0) {
   const QPointF d = Down(f.degrees);
   const QPointF n = Side(d);
