@@ -1,8 +1,24 @@
 #include "analysis/document.h"
 
+#include "analysis/frequency.h"
 #include "analysis/smartarea.h"
+#include "analysis/threshold.h"
+#include "analysis/waitdialog.h"
+#include "framework/application.h"
+#include "framework/frame.h"
 #include "framework/profile.h"
+#include "framework/prompts.h"
+#include "framework/text.h"
+#include "framework/waitcursor.h"
 #include "resources/resource.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+
+#include <algorithm>
 
 CVarenkoDoc::CVarenkoDoc() {
   m_bSmartArea = Profile::Instance().GetProfileInt(QString::fromLatin1(kOptionsSection),
@@ -11,7 +27,14 @@ CVarenkoDoc::CVarenkoDoc() {
 
 CVarenkoDoc::~CVarenkoDoc() { ClearImages(); }
 
-std::span<const CommandEntry<CVarenkoDoc>> CVarenkoDoc::CommandMap() { return {}; }
+std::span<const CommandEntry<CVarenkoDoc>> CVarenkoDoc::CommandMap() {
+  static const CommandEntry<CVarenkoDoc> map[] = {
+      MapCommand(res::ID_FILE_OPEN_FOLDER, &CVarenkoDoc::OnOpenFolder),
+      MapCommand(res::ID_SMART_AREA, &CVarenkoDoc::OnSmartArea),
+      MapUpdate(res::ID_SMART_AREA, &CVarenkoDoc::OnUpdateSmartArea),
+  };
+  return map;
+}
 
 void CVarenkoDoc::LoadResources() {
   m_pBodyMask.reset();
@@ -103,3 +126,167 @@ const BodyRuns& CVarenkoDoc::MaskRuns() {
   }
   return m_bodyRuns;
 }
+
+QString DefaultFolder() {
+#ifdef Q_OS_WIN
+  return QStringLiteral("C:\\");
+#else
+  return QStringLiteral("/");
+#endif
+}
+
+namespace {
+
+QChar Separator() { return QDir::separator(); }
+
+// Names in the order the folder lists them on the file system the program
+// grew up on: by name, letters compared without regard to case, code unit
+// by code unit; the same order on every platform.
+bool NameOrder(const QString& a, const QString& b) {
+  const int n = std::min(a.size(), b.size());
+  for (int i = 0; i < n; ++i) {
+    const char16_t ua = a[i].toUpper().unicode();
+    const char16_t ub = b[i].toUpper().unicode();
+    if (ua != ub) return ua < ub;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+// Lets the progress dialog draw itself while no user input reaches any
+// window, so no other command can start during a run.
+void Pump() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+}  // namespace
+
+void CVarenkoDoc::OnOpenFolder() {
+  if (!m_pBodyMask || !m_pFinalImage || m_bRunning) return;
+  if (Application* app = Application::Instance()) {
+    app->OnFileNew();
+  } else {
+    OnNewDocument();
+  }
+  m_bFolderMode = true;
+  ClearImages();
+
+  Profile& profile = Profile::Instance();
+  const QString section = QString::fromLatin1(kSettingsSection);
+  const QString entry = QString::fromLatin1(kFolderEntry);
+  QString folder = profile.GetProfileString(section, entry, DefaultFolder());
+  if (!QFileInfo::exists(folder)) folder = DefaultFolder();
+  const std::optional<QString> chosen = Prompts::Current().BrowseForFolder(QStringLiteral("Select folder:"), folder);
+  if (!chosen) return;
+  folder = QDir::toNativeSeparators(*chosen);
+  if (!folder.endsWith(Separator())) folder += Separator();
+  profile.WriteProfileString(section, entry, folder);
+
+  WaitCursor wait;
+  LoadFolderImages(folder);
+  if (m_vecOriginal.empty()) {
+    wait.Restore();
+    Prompts::Current().MessageBox(QStringLiteral("There are no png files in this folder"), MessageIcon::Error);
+    return;
+  }
+  ProcessFolderSet();
+}
+
+void CVarenkoDoc::LoadFolderImages(const QString& folder) {
+  m_vecOriginal.clear();
+  m_vecFileName.clear();
+  QDir::setCurrent(folder);
+  QDir dir(folder);
+  dir.setNameFilters({QStringLiteral("*.png")});
+  dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
+  QStringList names = dir.entryList();
+  std::sort(names.begin(), names.end(), NameOrder);
+  const int w = m_pBodyMask ? m_pBodyMask->Width() : 0;
+  const int h = m_pBodyMask ? m_pBodyMask->Height() : 0;
+  for (const QString& name : names) {
+    std::unique_ptr<Bitmap> drawing = Bitmap::FromFile(dir.filePath(name));
+    // Files that are no image read as 0 x 0 and are left out with the rest
+    // of the wrong sizes.
+    if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) continue;
+    m_vecOriginal.push_back(std::move(drawing));
+    m_vecFileName.push_back(name);
+  }
+}
+
+void CVarenkoDoc::ProcessFolderSet() {
+  if (!m_pBodyMask) return;
+  m_bRunning = true;
+  WaitCursor wait;
+  const BodyRuns& body = MaskRuns();
+  const int w = m_pBodyMask->Width();
+  const int h = m_pBodyMask->Height();
+  FrequencyCounts counts(body);
+
+  Application* app = Application::Instance();
+  CDlgWait dialog(app != nullptr ? app->GetMainWnd() : nullptr);
+  const double threshold = ReadThreshold();
+  const int n = static_cast<int>(m_vecOriginal.size());
+  dialog.m_staticText->setText(Format("Processing file %d from %d...", 0, n));
+  dialog.m_progress->setRange(0, n);
+  dialog.m_progress->setValue(0);
+  dialog.ShowCentred();
+
+  for (size_t i = 0; i < m_vecOriginal.size(); ++i) {
+    dialog.m_staticText->setText(Format("Processing file %d from %d...", static_cast<int>(i + 1), n));
+    dialog.m_progress->setValue(static_cast<int>(i + 1));
+    Pump();
+    std::unique_ptr<Bitmap> copy = m_vecOriginal[i]->CloneArea(0, 0, w, h);
+    if (!copy || copy->Width() != w || copy->Height() != h) continue;
+    if (m_bSmartArea) ApplySmartArea(copy.get());
+    int count = 0;
+    {
+      Bitmap::Lock lock = copy->LockBits();
+      if (!lock.ok()) continue;
+      count = ApplyPixelRule(lock.data(), body);
+      const double ratio = static_cast<double>(count) * 100.0 / static_cast<double>(m_nBodyPixels);
+      // A ratio that is not a number is below every threshold.
+      counts.Add(lock.data(), ratio >= threshold);
+    }
+    m_vecProcessed.push_back(std::move(copy));
+    m_vecSelectedPixels.push_back(count);
+  }
+
+  dialog.m_staticText->setText(QStringLiteral("Creating final image..."));
+  Pump();
+  m_nMaxFrequency = static_cast<int>(counts.MaxAll());
+  m_nMaxFrequencyCS = static_cast<int>(counts.MaxCs());
+  m_nMaxFrequencyNonCS = static_cast<int>(counts.MaxNonCs());
+  if (m_pFinalImage) {
+    Bitmap::Lock map = m_pFinalImage->LockBits();
+    if (map.ok()) counts.ColourMap(map.data());
+  }
+  dialog.hide();
+  m_bRunning = false;
+  RequestLayout();
+}
+
+void CVarenkoDoc::OnSmartArea() {
+  if (m_bRunning) return;
+  m_bSmartArea = !m_bSmartArea;
+  Profile::Instance().WriteProfileInt(QString::fromLatin1(kOptionsSection), QString::fromLatin1(kSmartAreaEntry),
+                                      m_bSmartArea ? 1 : 0);
+  const size_t n = m_vecOriginal.size();
+  if (n == 0) return;
+  m_vecProcessed.clear();
+  m_vecSelectedPixels.clear();
+  if (n == 1) {
+    WaitCursor wait;
+    const Bitmap& original = *m_vecOriginal[0];
+    std::unique_ptr<Bitmap> copy = original.CloneArea(0, 0, original.Width(), original.Height());
+    int count = 0;
+    ProcessImage(copy.get(), &count);
+    m_vecProcessed.push_back(std::move(copy));
+    m_vecSelectedPixels.push_back(count);
+    wait.Restore();
+    RequestLayout();
+    return;
+  }
+  // A fresh blank chart for the new frequency map.
+  m_pFinalImage = Bitmap::FromResource(res::IDB_BLANK_CHART);
+  ProcessFolderSet();
+}
+
+void CVarenkoDoc::OnUpdateSmartArea(CmdUI* ui) { ui->SetCheck(m_bSmartArea ? 1 : 0); }

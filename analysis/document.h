@@ -55,6 +55,20 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // without marks stays as it is.
   void ApplySmartArea(Bitmap* image);
 
+  // Open Folder: a new document, the folder asked for, every drawing of the
+  // chart's size measured under a progress dialog, the frequency map made.
+  void OnOpenFolder();
+  // Lists the folder's PNG drawings of the body mask's size, by name
+  // without regard to letter case, and makes the folder the current one.
+  void LoadFolderImages(const QString& folder);
+  // Switches the smart-area option, stores it and measures the loaded
+  // drawings again.
+  void OnSmartArea();
+  void OnUpdateSmartArea(CmdUI* ui);
+
+  // True while a folder run or a re-run is at work.
+  bool IsRunning() const { return m_bRunning; }
+
   DocumentView* m_pView = nullptr;
   bool m_bFolderMode = false;
   std::unique_ptr<Bitmap> m_pBodyMask;
@@ -71,6 +85,10 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   bool m_bSmartArea = false;
 
  private:
+  // Measures every loaded drawing again, with the progress dialog: the
+  // processed copies and counts, the three frequency counts and their
+  // highest values, and the frequency map on the blank chart.
+  void ProcessFolderSet();
   // The body runs of the current body mask, made again whenever the mask
   // changed.
   const BodyRuns& MaskRuns();
@@ -80,8 +98,15 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
 
   BodyRuns m_bodyRuns;
   qint64 m_bodyRunsKey = 0;
+  bool m_bRunning = false;
 };
 
 // Settings the document reads.
 inline constexpr const char* kOptionsSection = "Options";
 inline constexpr const char* kSmartAreaEntry = "Use Smart Selected Area Calculations";
+inline constexpr const char* kSettingsSection = "Settings";
+inline constexpr const char* kFolderEntry = "Open Folder Path";
+
+// The folder a folder run starts in when none was chosen before: the root
+// of the system drive.
+QString DefaultFolder();

@@ -11,6 +11,7 @@
 #include "shell/view.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QLabel>
@@ -308,6 +309,15 @@ bool CMainFrame::event(QEvent* event) {
     return true;
   }
   return FrameWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A folder run in progress finishes first.
+  if (m_document.IsRunning()) {
+    event->ignore();
+    return;
+  }
+  FrameWindow::closeEvent(event);
 }
 
 void CMainFrame::FillBarsMenu(QMenu* menu) {

@@ -8,6 +8,7 @@ VARENKO_PACKAGES=(
   qt6-base-dev
   qt6-svg-dev
   libgtest-dev
+  libpng-dev
   libbenchmark-dev
   fonts-liberation2
   fonts-dejavu-core

@@ -1,0 +1,54 @@
+#include "analysis/frequency.h"
+
+#include <algorithm>
+
+FrequencyCounts::FrequencyCounts(const BodyRuns& body)
+    : body_(body),
+      all_(static_cast<size_t>(body.BodyPixels())),
+      cs_(static_cast<size_t>(body.BodyPixels())),
+      nonCs_(static_cast<size_t>(body.BodyPixels())) {}
+
+void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
+  if (!processed.IsValid() || processed.width != body_.width() || processed.height != body_.height()) return;
+  std::vector<uint32_t>& byClass = cs ? cs_ : nonCs_;
+  size_t index = 0;
+  for (int y = 0; y < processed.height; ++y) {
+    const uint8_t* row = processed.Row(y);
+    for (const BodyRuns::Run* run = body_.RowBegin(y); run != body_.RowEnd(y); ++run) {
+      for (int x = run->begin; x < run->end; ++x, ++index) {
+        const uint8_t* p = row + 4 * x;
+        if (p[kBlue] == p[kGreen] && p[kGreen] == p[kRed]) continue;
+        ++all_[index];
+        ++byClass[index];
+      }
+    }
+  }
+}
+
+uint32_t FrequencyCounts::Max(const std::vector<uint32_t>& counts) {
+  return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+}
+
+void FrequencyCounts::ColourMap(const BitmapData& map) const {
+  if (!map.IsValid() || map.width != body_.width() || map.height != body_.height()) return;
+  const uint32_t m = MaxAll();
+  size_t index = 0;
+  for (int y = 0; y < map.height; ++y) {
+    uint8_t* row = map.Row(y);
+    for (const BodyRuns::Run* run = body_.RowBegin(y); run != body_.RowEnd(y); ++run) {
+      for (int x = run->begin; x < run->end; ++x, ++index) {
+        const uint32_t c = all_[index];
+        if (c == 0) continue;
+        const uint8_t level = static_cast<uint8_t>(255 - FrequencyLevel(c, m));
+        uint8_t* p = row + 4 * x;
+        p[kBlue] = level;
+        p[kGreen] = level;
+        p[kRed] = 255;
+      }
+    }
+  }
+}
+
+int FrequencyLevel(uint32_t c, uint32_t m) {
+  return static_cast<int>(static_cast<double>(c) / static_cast<double>(m) * 239.0 + 16.0 + 0.5);
+}

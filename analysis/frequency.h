@@ -1,0 +1,45 @@
+#pragma once
+
+#include "analysis/pixelrule.h"
+#include "framework/bitmapdata.h"
+
+#include <cstdint>
+#include <vector>
+
+// How many drawings of a folder selected each body pixel: over all
+// drawings, over those at or above the CS threshold and over the others.
+// Only body pixels can be selected, so the counts are kept per body pixel,
+// in row order. The counters are 32 bits wide: no folder is too large for
+// them.
+class FrequencyCounts {
+ public:
+  explicit FrequencyCounts(const BodyRuns& body);
+
+  // Adds one processed drawing: every selected pixel (a body pixel that is
+  // not grey; the pixel rule keeps selected pixels non-grey) counts once in
+  // the all counts and once in the CS or the non-CS counts.
+  void Add(const BitmapData& processed, bool cs);
+
+  // The highest count of each kind; 0 when nothing was selected.
+  uint32_t MaxAll() const { return Max(all_); }
+  uint32_t MaxCs() const { return Max(cs_); }
+  uint32_t MaxNonCs() const { return Max(nonCs_); }
+
+  // Colours the frequency map: every body pixel that some drawing selected
+  // gets the frequency colour of its count; the others keep their colour.
+  void ColourMap(const BitmapData& map) const;
+
+ private:
+  static uint32_t Max(const std::vector<uint32_t>& counts);
+
+  const BodyRuns& body_;
+  std::vector<uint32_t> all_;
+  std::vector<uint32_t> cs_;
+  std::vector<uint32_t> nonCs_;
+};
+
+// The frequency colour of a pixel that c of the drawings selected, the
+// highest count being m (1 <= c <= m): red 255, green and blue 255 - v with
+// v = (int)(c / m * 239 + 16 + 0.5), from a pale pink (v 16) to full red
+// (v 255).
+int FrequencyLevel(uint32_t c, uint32_t m);

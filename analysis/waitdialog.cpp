@@ -1,0 +1,36 @@
+#include "analysis/waitdialog.h"
+
+#include "framework/dialogunits.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+
+CDlgWait::CDlgWait(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_staticText(new QLabel(QStringLiteral("Processing..."), this)),
+      m_progress(new QProgressBar(this)) {
+  setWindowTitle(QStringLiteral("Varenko"));
+  setFont(DialogUnits::DialogFont());
+  const DialogUnits units(font());
+  m_staticText->setGeometry(units.ToPixels(7, 7, 171, 8));
+  m_staticText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  m_progress->setGeometry(units.ToPixels(7, 21, 171, 14));
+  m_progress->setTextVisible(false);
+  m_progress->setRange(0, 100);
+  m_progress->setValue(0);
+  setFixedSize(units.ToPixels(0, 0, 185, 42).size());
+  setModal(false);
+}
+
+void CDlgWait::ShowCentred() {
+  const QRect area = parentWidget() != nullptr && parentWidget()->isVisible()
+                         ? parentWidget()->frameGeometry()
+                         : (screen() != nullptr ? screen()->availableGeometry() : QRect());
+  if (area.isValid()) move(area.center() - rect().center());
+  show();
+}
+
+void CDlgWait::closeEvent(QCloseEvent* event) { event->ignore(); }

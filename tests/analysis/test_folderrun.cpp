@@ -1,0 +1,344 @@
+#include "analysis/document.h"
+#include "analysis/frequency.h"
+#include "analysis/threshold.h"
+#include "analysis/waitdialog.h"
+#include "framework/profile.h"
+#include "framework/prompts.h"
+#include "framework/text.h"
+#include "framework/waitcursor.h"
+#include "tests/support/testsupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QSettings>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kWidth = 3508;
+constexpr int kHeight = 2480;
+const QRgb kWhite = qRgb(255, 255, 255);
+
+// Squares on the front figure's belly and chest, all body pixels.
+const QRect kBelly(900, 950, 100, 100);
+const QRect kChest(900, 700, 100, 100);
+const QRect kBoth(900, 900, 100, 100);  // overlaps kBelly by 50 rows
+
+QImage Drawing(std::initializer_list<QRect> marks, QRgb colour = qRgb(255, 0, 0)) {
+  QImage image(kWidth, kHeight, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  for (const QRect& r : marks) {
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      for (int x = r.left(); x <= r.right(); ++x) image.setPixel(x, y, colour);
+    }
+  }
+  return image;
+}
+
+void Save(const QImage& image, const QString& folder, const QString& name) {
+  ASSERT_TRUE(image.save(folder + QLatin1Char('/') + name, "PNG"));
+}
+
+void Text(const QString& folder, const QString& name) {
+  QFile file(folder + QLatin1Char('/') + name);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("no image");
+}
+
+void SetThreshold(const QString& text) {
+  Profile::Instance().WriteProfileString(QStringLiteral("Options"), QStringLiteral("CS Threshold"), text);
+}
+
+// Records what the progress dialog shows as the run goes: its text when it
+// appears and every change while it is up.
+class ProgressWatcher : public QObject {
+ public:
+  ProgressWatcher() {
+    qApp->installEventFilter(this);
+    timer_.setInterval(0);
+    connect(&timer_, &QTimer::timeout, this, [this] { Look(); });
+    timer_.start();
+  }
+  ~ProgressWatcher() override { qApp->removeEventFilter(this); }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      if (auto* dialog = qobject_cast<CDlgWait*>(watched)) {
+        dialog_ = dialog;
+        shownHidden = dialog->isVisible();
+        Look();
+      }
+    }
+    return false;
+  }
+  void Look() {
+    if (dialog_ == nullptr || !dialog_->isVisible()) return;
+    const QString text = dialog_->m_staticText->text();
+    if (texts.isEmpty() || texts.last() != text) texts << text;
+    range = std::make_pair(dialog_->m_progress->minimum(), dialog_->m_progress->maximum());
+    lastValue = dialog_->m_progress->value();
+    flags = dialog_->windowFlags();
+    title = dialog_->windowTitle();
+  }
+  QStringList texts;
+  std::pair<int, int> range;
+  int lastValue = -1;
+  Qt::WindowFlags flags;
+  QString title;
+  bool shownHidden = false;
+
+ private:
+  QPointer<CDlgWait> dialog_;
+  QTimer timer_;
+};
+
+class FolderRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Profile::Instance().Settings().clear();
+    folder_ = TempDir();
+    ASSERT_TRUE(doc_.OnNewDocument());
+  }
+
+  // Runs Open Folder on the folder, answering the folder question.
+  void Run(const QString& folder) {
+    prompts_.Answer(folder);
+    doc_.OnOpenFolder();
+  }
+
+  QImage Map() const { return doc_.m_pFinalImage->Image(); }
+
+  CVarenkoDoc doc_;
+  ScriptedPrompts prompts_;
+  QString folder_;
+};
+
+TEST_F(FolderRun, OneDrawingBesideASubfolderNamedLikeADrawing) {
+  Save(Drawing({kBelly}), folder_, QStringLiteral("one.png"));
+  ASSERT_TRUE(QDir(folder_).mkdir(QStringLiteral("x.png")));
+  ProgressWatcher watcher;
+  Run(folder_);
+  EXPECT_EQ(doc_.m_vecFileName, std::vector<QString>{QStringLiteral("one.png")});
+  EXPECT_EQ(doc_.m_vecSelectedPixels, std::vector<int>{10000});
+  EXPECT_TRUE(doc_.m_bFolderMode);
+  EXPECT_EQ(watcher.texts,
+            (QStringList{"Processing file 0 from 1...", "Processing file 1 from 1...", "Creating final image..."}));
+  EXPECT_EQ(watcher.range, std::make_pair(0, 1));
+  EXPECT_EQ(watcher.lastValue, 1);
+  EXPECT_EQ(watcher.title, QStringLiteral("Varenko"));
+  EXPECT_FALSE(watcher.flags & Qt::WindowCloseButtonHint);
+  EXPECT_FALSE(watcher.flags & Qt::WindowSystemMenuHint);
+  // One drawing: every selected pixel is full red.
+  EXPECT_EQ(doc_.m_nMaxFrequency, 1);
+  EXPECT_EQ(Map().pixel(950, 1000), qRgb(255, 0, 0));
+  EXPECT_EQ(Map().pixel(950, 800), kWhite);
+  // The folder stays the current one, and the progress window is gone.
+  EXPECT_EQ(QDir::current().canonicalPath(), QDir(folder_).canonicalPath());
+  for (QWidget* widget : QApplication::topLevelWidgets()) EXPECT_FALSE(widget->isVisible());
+  EXPECT_FALSE(WaitCursor::IsShowing());
+}
+
+TEST_F(FolderRun, TwoDrawingsColourTheMapByHowManyMarkedEachPixel) {
+  Save(Drawing({kBelly}), folder_, QStringLiteral("a.png"));
+  Save(Drawing({kBoth}), folder_, QStringLiteral("b.png"));
+  Run(folder_);
+  ASSERT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000}));
+  EXPECT_EQ(doc_.m_nMaxFrequency, 2);
+  EXPECT_EQ(Map().pixel(950, 970), qRgb(255, 0, 0));       // both
+  EXPECT_EQ(Map().pixel(950, 920), qRgb(255, 119, 119));   // b only
+  EXPECT_EQ(Map().pixel(950, 1030), qRgb(255, 119, 119));  // a only
+  EXPECT_EQ(Map().pixel(950, 1070), kWhite);
+  // Outside the marks the map is the blank chart.
+  auto blank = Bitmap::FromResource(324);
+  int differing = 0;
+  for (int y = 0; y < kHeight; y += 7) {
+    for (int x = 0; x < kWidth; x += 7) {
+      const bool marked = QRect(900, 900, 100, 150).contains(x, y);
+      if (!marked && Map().pixel(x, y) != blank->Image().pixel(x, y)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+TEST_F(FolderRun, SplitsDrawingsByTheThreshold) {
+  // 10000 of 1517036 body pixels is 0.659 %; 20000 is 1.318 %.
+  Save(Drawing({kBelly}), folder_, QStringLiteral("a.png"));
+  Save(Drawing({kBelly, kChest}), folder_, QStringLiteral("b.png"));
+  Save(Drawing({}), folder_, QStringLiteral("c.png"));
+  SetThreshold(QStringLiteral("1"));
+  Run(folder_);
+  EXPECT_EQ(doc_.m_nMaxFrequency, 2);
+  EXPECT_EQ(doc_.m_nMaxFrequencyCS, 1);
+  EXPECT_EQ(doc_.m_nMaxFrequencyNonCS, 1);
+
+  // Every drawing at or above the threshold; a ratio equal to it counts as
+  // CS. The blank drawing has ratio 0, equal to a threshold of 0.
+  SetThreshold(QStringLiteral("0"));
+  Run(folder_);
+  EXPECT_EQ(doc_.m_nMaxFrequencyNonCS, 0);
+  EXPECT_EQ(doc_.m_nMaxFrequencyCS, doc_.m_nMaxFrequency);
+  const double ratio = 10000 * 100.0 / 1517036;
+  SetThreshold(Format("%.17g", ratio));
+  Run(folder_);
+  EXPECT_EQ(doc_.m_nMaxFrequencyCS, 2);  // a at the threshold, b above
+  EXPECT_EQ(doc_.m_nMaxFrequencyNonCS, 0);
+  // A threshold that is no number reads as 0: all CS.
+  SetThreshold(QStringLiteral("none"));
+  Run(folder_);
+  EXPECT_EQ(doc_.m_nMaxFrequencyNonCS, 0);
+}
+
+TEST_F(FolderRun, BlankDrawingsLeaveTheChartBlank) {
+  Save(Drawing({}), folder_, QStringLiteral("a.png"));
+  Save(Drawing({}), folder_, QStringLiteral("b.png"));
+  Run(folder_);
+  EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{0, 0}));
+  EXPECT_EQ(doc_.m_nMaxFrequency, 0);
+  EXPECT_EQ(doc_.m_nMaxFrequencyCS, 0);
+  EXPECT_EQ(doc_.m_nMaxFrequencyNonCS, 0);
+  EXPECT_EQ(Map(), Bitmap::FromResource(324)->Image());
+}
+
+TEST_F(FolderRun, AFolderWithoutUsableDrawingsSaysSo) {
+  Save(Drawing({kBelly}).copy(0, 0, kWidth - 1, kHeight), folder_, QStringLiteral("narrow.png"));
+  Text(folder_, QStringLiteral("notes.png"));
+  Save(Drawing({kBelly}), folder_, QStringLiteral("drawing.jpg"));
+  Run(folder_);
+  EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("There are no png files in this folder")});
+  EXPECT_TRUE(doc_.m_vecOriginal.empty());
+  EXPECT_TRUE(doc_.m_bFolderMode);
+  EXPECT_FALSE(WaitCursor::IsShowing());
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(FolderRun, ListsPngFilesByNameWithoutRegardToCase) {
+  for (const char* name : {"b.PNG", "C.png", "a.png", "B1.Png"}) Save(Drawing({}), folder_, QString::fromLatin1(name));
+  Save(Drawing({}), folder_, QStringLiteral("d.bmp"));
+  Run(folder_);
+  EXPECT_EQ(doc_.m_vecFileName, (std::vector<QString>{"a.png", "b.PNG", "B1.Png", "C.png"}));
+}
+
+TEST_F(FolderRun, RemembersTheFolderWithOneTrailingSeparator) {
+  Save(Drawing({}), folder_, QStringLiteral("a.png"));
+  const QString section = QStringLiteral("Settings");
+  const QString entry = QStringLiteral("Open Folder Path");
+  // A cancelled choice writes nothing and leaves an empty folder set.
+  prompts_.Answer(std::nullopt);
+  doc_.OnOpenFolder();
+  EXPECT_EQ(Profile::Instance().GetProfileString(section, entry, QStringLiteral("<none>")), QStringLiteral("<none>"));
+  EXPECT_EQ(prompts_.records().back().options.initialDir, DefaultFolder());
+  EXPECT_EQ(prompts_.records().back().text, QStringLiteral("Select folder:"));
+  EXPECT_TRUE(doc_.m_bFolderMode);
+  EXPECT_TRUE(doc_.m_vecOriginal.empty());
+
+  Run(folder_);
+  const QString stored = QDir::toNativeSeparators(folder_) + QDir::separator();
+  EXPECT_EQ(Profile::Instance().GetProfileString(section, entry), stored);
+  Run(folder_ + QLatin1Char('/'));
+  EXPECT_EQ(Profile::Instance().GetProfileString(section, entry), stored);
+  // The next run's browser starts there.
+  prompts_.Answer(std::nullopt);
+  doc_.OnOpenFolder();
+  EXPECT_EQ(prompts_.records().back().options.initialDir, stored);
+  // A folder that is gone is replaced by the default.
+  Profile::Instance().WriteProfileString(section, entry, folder_ + QStringLiteral("/gone/"));
+  prompts_.Answer(std::nullopt);
+  doc_.OnOpenFolder();
+  EXPECT_EQ(prompts_.records().back().options.initialDir, DefaultFolder());
+}
+
+TEST_F(FolderRun, TheSmartAreaOptionMeasuresTheSetAgain) {
+  Profile::Instance().WriteProfileInt(QStringLiteral("Options"), QStringLiteral("Use Smart Selected Area Calculations"),
+                                      0);
+  doc_.m_bSmartArea = false;
+  // A ring around the belly square: with the option its inside counts too.
+  QImage ring =
+      Drawing({QRect(880, 930, 140, 4), QRect(880, 1066, 140, 4), QRect(880, 930, 4, 140), QRect(1016, 930, 4, 140)});
+  Save(ring, folder_, QStringLiteral("a.png"));
+  Save(Drawing({kBelly}), folder_, QStringLiteral("b.png"));
+  Save(Drawing({kChest}), folder_, QStringLiteral("c.png"));
+  SetThreshold(QStringLiteral("0.5"));
+  Run(folder_);
+  const std::vector<int> before = doc_.m_vecSelectedPixels;
+  const QImage mapBefore = Map().copy();
+  const int maxBefore = doc_.m_nMaxFrequency;
+  const int csBefore = doc_.m_nMaxFrequencyCS;
+  std::vector<const Bitmap*> originals;
+  for (const auto& original : doc_.m_vecOriginal) originals.push_back(original.get());
+  doc_.m_nCurrent = 2;
+
+  doc_.OnSmartArea();
+  EXPECT_TRUE(doc_.m_bSmartArea);
+  EXPECT_EQ(Profile::Instance().GetProfileInt(QStringLiteral("Options"),
+                                              QStringLiteral("Use Smart Selected Area Calculations"), -1),
+            1);
+  EXPECT_EQ(doc_.m_nCurrent, 2u);
+  for (size_t i = 0; i < originals.size(); ++i) EXPECT_EQ(doc_.m_vecOriginal[i].get(), originals[i]);
+  // The ring and its inside, without the navel mark's line pixels, which
+  // are no body pixels.
+  int enclosedBody = 0;
+  const QImage mask = doc_.m_pBodyMask->Image();
+  for (int y = 930; y < 1070; ++y) {
+    for (int x = 880; x < 1020; ++x) enclosedBody += qBlue(mask.pixel(x, y)) >= 250;
+  }
+  EXPECT_GT(enclosedBody, 19000);
+  EXPECT_EQ(doc_.m_vecSelectedPixels[0], enclosedBody);
+  EXPECT_EQ(doc_.m_vecSelectedPixels[1], before[1]);
+  EXPECT_EQ(doc_.m_nMaxFrequency, 2);  // the ring's inside overlaps b
+
+  // Switching back restores every count and the map byte for byte.
+  doc_.OnSmartArea();
+  EXPECT_EQ(doc_.m_vecSelectedPixels, before);
+  EXPECT_EQ(doc_.m_nMaxFrequency, maxBefore);
+  EXPECT_EQ(doc_.m_nMaxFrequencyCS, csBefore);
+  EXPECT_EQ(Map(), mapBefore);
+
+  // A changed threshold moves the CS split on the next re-run.
+  SetThreshold(QStringLiteral("50"));
+  doc_.OnSmartArea();
+  doc_.OnSmartArea();
+  EXPECT_EQ(doc_.m_nMaxFrequencyCS, 0);
+  EXPECT_EQ(doc_.m_nMaxFrequency, maxBefore);
+}
+
+TEST(SmartAreaOption, WithoutDrawingsOrWithOneDrawing) {
+  Profile::Instance().Settings().clear();
+  CVarenkoDoc doc;
+  ASSERT_TRUE(doc.OnNewDocument());
+  ScriptedPrompts prompts;
+  doc.OnSmartArea();
+  CmdUI ui(32775);
+  ASSERT_TRUE(doc.OnUpdateCommandUI(ui));
+  EXPECT_TRUE(ui.checked());
+  EXPECT_EQ(Profile::Instance().GetProfileInt(QStringLiteral("Options"),
+                                              QStringLiteral("Use Smart Selected Area Calculations"), -1),
+            1);
+  doc.OnSmartArea();
+  CmdUI off(32775);
+  doc.OnUpdateCommandUI(off);
+  EXPECT_FALSE(off.checked());
+  EXPECT_TRUE(off.enabled());
+
+  const QString path = SourcePath(QStringLiteral("samples/outlined.png"));
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  const int plain = doc.m_vecSelectedPixels[0];
+  doc.OnSmartArea();
+  EXPECT_GT(doc.m_vecSelectedPixels[0], plain);
+  ASSERT_EQ(doc.m_vecProcessed.size(), 1u);
+  doc.OnSmartArea();
+  EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{plain});
+}
+
+TEST(FrequencyLevel, WorkedExamples) {
+  const std::tuple<uint32_t, uint32_t, int> examples[] = {{1, 1, 255}, {2, 1, 136},  {3, 1, 96},   {3, 2, 175},
+                                                          {10, 1, 40}, {10, 9, 231}, {1000, 1, 16}};
+  for (const auto& [m, c, v] : examples) EXPECT_EQ(FrequencyLevel(c, m), v) << m << " " << c;
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include "analysis/document.h"
+#include "framework/profile.h"
+#include "framework/prompts.h"
+#include "resources/resource.h"
+#include "shell/application.h"
+#include "shell/mainframe.h"
+#include "shell/view.h"
+#include "tests/support/testsupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+// The selected-pixel counts that samples/counts.tsv lists for each file.
+std::map<QString, int> ListedCounts() {
+  std::map<QString, int> counts;
+  QFile file(SourcePath(QStringLiteral("samples/counts.tsv")));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+  const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  for (const QString& line : lines.mid(1)) {
+    const QStringList cells = line.split(QLatin1Char('\t'));
+    if (cells.size() >= 4 && cells[1].toInt() == 3508 && cells[2].toInt() == 2480) counts[cells[0]] = cells[3].toInt();
+  }
+  return counts;
+}
+
+TEST(FolderEndToEnd, TheSampleFolderThroughTheMenuCommand) {
+  Profile::Instance().Settings().clear();
+  CVarenkoApp app;
+  ASSERT_TRUE(app.InitInstance());
+  ScriptedPrompts prompts;
+  prompts.Answer(SourcePath(QStringLiteral("samples")));
+  CMainFrame& frame = *app.MainFrame();
+  QAction* openFolder = frame.Actions().Action(res::ID_FILE_OPEN_FOLDER);
+  frame.Actions().UpdateAll();
+  ASSERT_TRUE(openFolder->isEnabled());
+  openFolder->trigger();
+
+  const CVarenkoDoc& doc = *app.Document();
+  const std::map<QString, int> listed = ListedCounts();
+  ASSERT_EQ(doc.m_vecFileName.size(), listed.size());
+  ASSERT_EQ(doc.m_vecSelectedPixels.size(), listed.size());
+  for (size_t i = 0; i < doc.m_vecFileName.size(); ++i) {
+    SCOPED_TRACE(doc.m_vecFileName[i].toStdString());
+    ASSERT_EQ(listed.count(doc.m_vecFileName[i]), 1u);
+    EXPECT_EQ(doc.m_vecSelectedPixels[i], listed.at(doc.m_vecFileName[i]));
+  }
+  EXPECT_TRUE(prompts.Messages().isEmpty());
+  EXPECT_TRUE(doc.IsFolderView());
+  EXPECT_GT(doc.m_nMaxFrequency, 1);
+  // The probe command is open in folder view; the frequency map shows with
+  // it on.
+  frame.Actions().UpdateAll();
+  QAction* probe = frame.Actions().Action(res::ID_ENABLE_PROBE);
+  EXPECT_TRUE(probe->isEnabled());
+  EXPECT_FALSE(probe->isChecked());
+  probe->trigger();
+  EXPECT_TRUE(app.View()->m_bProbe);
+  EXPECT_EQ(app.View()->InfoLines(1).value(0),
+            QStringLiteral("Maximum Frequency: %1/%2").arg(doc.m_nMaxFrequency).arg(doc.m_vecOriginal.size()));
+  app.ExitInstance();
+}
+
+}  // namespace
