@@ -19,8 +19,13 @@ void Release(std::vector<T>& v) {
   std::vector<T>().swap(v);
 }
 
-// Position of the first byte equal to value in [from, to), or to.
+// Position of the first byte equal to value in [from, to), or to. Outline
+// bytes often lie close together: the next few bytes are looked at directly
+// before the library's search takes over.
 int FindByte(const uint8_t* row, int from, int to, uint8_t value) {
+  for (const int near = std::min(to, from + 8); from < near; ++from) {
+    if (row[from] == value) return from;
+  }
   if (from >= to) return to;
   const void* hit = std::memchr(row + from, value, static_cast<size_t>(to - from));
   return hit != nullptr ? static_cast<int>(static_cast<const uint8_t*>(hit) - row) : to;
@@ -83,11 +88,20 @@ std::unique_ptr<MCRegion> MCRegion::Clone() const {
 }
 
 void MCRegion::SetFromMask(const uint8_t* pMask) {
-  Reset();
   const size_t size = MaskSize(m_nWidth, m_nHeight);
-  if (size != 0) {
-    m_pMask.assign(size, kRegionOutside);
-    if (pMask != nullptr) std::memcpy(m_pMask.data(), pMask, size);
+  std::vector<uint8_t> mask;
+  if (pMask != nullptr) {
+    mask.assign(pMask, pMask + size);
+  } else {
+    mask.assign(size, kRegionOutside);
+  }
+  SetFromMask(std::move(mask));
+}
+
+void MCRegion::SetFromMask(std::vector<uint8_t>&& mask) {
+  Reset();
+  if (mask.size() == MaskSize(m_nWidth, m_nHeight) && !mask.empty()) {
+    m_pMask = std::move(mask);
     const Rect whole{0, 0, m_nWidth - 1, m_nHeight - 1};
     TraceOutline(m_pMask.data(), this, &whole);
   }
@@ -238,14 +252,14 @@ void MCRegion::SetFromOutline(MCRegion* pSource) {
   m_nHeight -= 4;
   m_rcBounds.right -= 4;
   m_rcBounds.bottom -= 4;
-  std::vector<uint8_t> mask(MaskSize(m_nWidth, m_nHeight));
+  // Each image row moves towards the front of the block, never past a row
+  // still to be moved, so the mask is unpadded in place.
   const size_t paddedWidth = static_cast<size_t>(m_nWidth) + 4;
   for (int y = 0; y < m_nHeight; ++y) {
-    std::memcpy(mask.data() + static_cast<size_t>(y) * static_cast<size_t>(m_nWidth),
-                m_pMask.data() + (static_cast<size_t>(y) + 2) * paddedWidth + 2, static_cast<size_t>(m_nWidth));
+    std::memmove(m_pMask.data() + static_cast<size_t>(y) * static_cast<size_t>(m_nWidth),
+                 m_pMask.data() + (static_cast<size_t>(y) + 2) * paddedWidth + 2, static_cast<size_t>(m_nWidth));
   }
-  Release(m_pMask);
-  m_pMask = std::move(mask);
+  m_pMask.resize(MaskSize(m_nWidth, m_nHeight));
 
   for (int y = m_rcBounds.top; y <= m_rcBounds.bottom; ++y) {
     const uint8_t* line = m_pMask.data() + static_cast<size_t>(y) * static_cast<size_t>(m_nWidth);

@@ -96,6 +96,9 @@ class MCRegion : public _MREGION {
   // and are listed as points. A mask without a 255 byte leaves the region
   // empty. A null mask reads as all 0.
   void SetFromMask(const uint8_t* pMask);
+  // The same with a mask the region takes over as its own, saving a copy; a
+  // mask of the wrong size reads as all 0.
+  void SetFromMask(std::vector<uint8_t>&& mask);
 
   // Turns into outline (128) every 255 byte of the inclusive box pRect that
   // has a 0 neighbour (above, left, right, below) or lies on the box's edge,

@@ -2,9 +2,12 @@
 
 #include "analysis/region.h"
 
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
 
 namespace {
 
@@ -17,8 +20,11 @@ std::vector<uint8_t> MarkedPixels(const BitmapData& drawing) {
     const uint8_t* pixel = drawing.Row(y);
     uint8_t* out = marks.data() + static_cast<size_t>(y) * width;
     for (size_t x = 0; x < width; ++x, pixel += 4) {
-      const bool grey = pixel[kBlue] == pixel[kGreen] && pixel[kGreen] == pixel[kRed];
-      out[x] = grey ? kRegionOutside : kRegionInside;
+      // Grey when blue equals green and green equals red: the low two bytes
+      // of the pixel XOR-ed with itself shifted by one byte are zero.
+      uint32_t v;
+      std::memcpy(&v, pixel, 4);
+      out[x] = ((v ^ (v >> 8)) & 0xFFFFu) == 0 ? kRegionOutside : kRegionInside;
     }
   }
   return marks;
@@ -29,11 +35,15 @@ std::vector<uint8_t> MarkedPixels(const BitmapData& drawing) {
 void FillSmartArea(const BitmapData& drawing, const BodyRuns& body) {
   if (!drawing.IsValid() || drawing.width != body.width() || drawing.height != body.height()) return;
   MCRegion region(drawing.width, drawing.height);
-  region.SetFromMask(MarkedPixels(drawing).data());
-  {
-    // The outline is taken from a copy, which the rebuild may clamp.
-    std::unique_ptr<MCRegion> outline = region.Clone();
-    if (outline->m_nPoints != 0) region.SetFromOutline(outline.get());
+  region.SetFromMask(MarkedPixels(drawing));
+  if (region.m_nPoints != 0) {
+    // The rebuild reads only its source's points (and may clamp them), so
+    // the source is a copy of the points alone rather than of the whole
+    // region with its mask.
+    MCRegion outline;
+    outline.m_pPoints = region.m_pPoints;
+    outline.m_nPoints = region.m_nPoints;
+    region.SetFromOutline(&outline);
   }
   // No mask: no mark, too short an outline or no area. Nothing is filled.
   if (!region.HasMask()) return;

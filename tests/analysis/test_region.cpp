@@ -48,6 +48,17 @@ TEST(Region, AMaskWithoutMarksLeavesItEmptyWithoutASnapshot) {
   region.SetFromMask(nullptr);  // reads as no mark
   EXPECT_FALSE(region.HasMask());
   EXPECT_EQ(region.m_wSnapshotCount, 0);
+  region.SetFromMask(std::vector<uint8_t>(23, kRegionInside));  // one byte short: no mark either
+  EXPECT_FALSE(region.HasMask());
+
+  // A mask handed over whole builds the same region as one copied.
+  MCRegion copied(3, 3);
+  MCRegion taken(3, 3);
+  copied.SetFromMask(MaskOf({"##.", "##.", "..."}).data());
+  taken.SetFromMask(MaskOf({"##.", "##.", "..."}));
+  EXPECT_EQ(PictureOf(taken), PictureOf(copied));
+  EXPECT_EQ(taken.m_pPoints, copied.m_pPoints);
+  EXPECT_EQ(taken.m_nArea, 4);
 
   MCRegion none(0, 5);
   none.SetFromMask(nullptr);

@@ -305,13 +305,13 @@ void RunCases(Case (*make)(Random&), unsigned seed, int count) {
   EXPECT_GT(filled, count / 20);
 }
 
-TEST(RegionFillDifferential, ScatteredPointsOnAndOffTheImage) { RunCases(Scatter, 1, 8000); }
+TEST(RegionFillDifferential, ScatteredPointsOnAndOffTheImage) { RunCases(Scatter, 1, 15000); }
 
-TEST(RegionFillDifferential, PolygonsWithDiagonalsAndGaps) { RunCases(Polygon, 2, 8000); }
+TEST(RegionFillDifferential, PolygonsWithDiagonalsAndGaps) { RunCases(Polygon, 2, 15000); }
 
-TEST(RegionFillDifferential, RingsAndUShapesAgainstTheEdges) { RunCases(Ring, 3, 8000); }
+TEST(RegionFillDifferential, RingsAndUShapesAgainstTheEdges) { RunCases(Ring, 3, 15000); }
 
-TEST(RegionFillDifferential, OutlinesOfMarkedPixels) { RunCases(Marks, 4, 8000); }
+TEST(RegionFillDifferential, OutlinesOfMarkedPixels) { RunCases(Marks, 4, 15000); }
 
 // Larger pictures: longer walks, more passes.
 Case LargeMarks(Random& random) {

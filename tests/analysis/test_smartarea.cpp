@@ -269,4 +269,22 @@ TEST(SmartAreaDocument, TheRealChart) {
   EXPECT_EQ(count, expected);
 }
 
+// Sample drawings with the option on, through the route a user takes; the
+// counts are those of samples/README.md.
+TEST(SmartAreaDocument, SampleDrawingsCountTheirEnclosedAreas) {
+  struct Sample {
+    const char* file;
+    int selectedWithSmartArea;
+  };
+  CVarenkoDoc doc;
+  ASSERT_TRUE(doc.OnNewDocument());
+  doc.m_bSmartArea = true;
+  for (const Sample& sample : {Sample{"outlined.png", 35928}, Sample{"outline_open.png", 5079},
+                               Sample{"widespread.png", 284706}, Sample{"blank.png", 0}}) {
+    SCOPED_TRACE(sample.file);
+    ASSERT_TRUE(doc.OnOpenDocument(SourcePath(QStringLiteral("samples/") + QString::fromLatin1(sample.file))));
+    EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{sample.selectedWithSmartArea});
+  }
+}
+
 }  // namespace
