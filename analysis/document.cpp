@@ -119,7 +119,7 @@ void CVarenkoDoc::ApplySmartArea(Bitmap* image) {
 }
 
 const BodyRuns& CVarenkoDoc::MaskRuns() {
-  const qint64 key = m_pBodyMask ? m_pBodyMask->Image().cacheKey() : 0;
+  const int64_t key = m_pBodyMask ? m_pBodyMask->ContentKey() : 0;
   if (key != m_bodyRunsKey) {
     m_bodyRuns = m_pBodyMask ? BodyRuns(m_pBodyMask->LockBitsForReading().data()) : BodyRuns();
     m_bodyRunsKey = key;

@@ -97,7 +97,7 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   void RequestLayout();
 
   BodyRuns m_bodyRuns;
-  qint64 m_bodyRunsKey = 0;
+  int64_t m_bodyRunsKey = 0;
   bool m_bRunning = false;
 };
 

@@ -4,6 +4,11 @@
 
 #include <QImageReader>
 
+#include <zstd.h>
+
+#include <atomic>
+#include <cstring>
+
 namespace {
 
 void EnsureAllocationLimit() {
@@ -21,7 +26,70 @@ QImage ToRgb32(QImage image) {
 
 }  // namespace
 
-Bitmap::Bitmap(QImage image) : image_(ToRgb32(std::move(image))) {}
+Bitmap::Bitmap() : contentKey_(NewContentKey()) {}
+
+Bitmap::Bitmap(QImage image)
+    : image_(ToRgb32(std::move(image))),
+      width_(image_.width()),
+      height_(image_.height()),
+      contentKey_(NewContentKey()) {}
+
+Bitmap::~Bitmap() = default;
+
+int64_t Bitmap::NewContentKey() {
+  static std::atomic<int64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+namespace {
+
+// Fast compression: drawings are mostly white page and compress about
+// 250 to 1 in a few milliseconds.
+constexpr int kParkLevel = 1;
+
+// Unpacks compressed pixels into an image of the given size; a null image
+// when they do not fit it exactly.
+QImage UnpackPixels(const std::vector<uint8_t>& packed, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  if (image.isNull()) return QImage();
+  const size_t size = static_cast<size_t>(image.sizeInBytes());
+  const size_t got = ZSTD_decompress(image.bits(), size, packed.data(), packed.size());
+  if (ZSTD_isError(got) || got != size) return QImage();
+  return image;
+}
+
+}  // namespace
+
+bool Bitmap::Park() {
+  if (parked_ || image_.isNull()) return false;
+  const size_t size = static_cast<size_t>(image_.sizeInBytes());
+  std::vector<uint8_t> packed(ZSTD_compressBound(size));
+  const size_t used = ZSTD_compress(packed.data(), packed.size(), image_.constBits(), size, kParkLevel);
+  if (ZSTD_isError(used)) return false;
+  packed.resize(used);
+  packed.shrink_to_fit();
+  parked_ = std::make_shared<const std::vector<uint8_t>>(std::move(packed));
+  image_ = QImage();
+  return true;
+}
+
+void Bitmap::Restore() const {
+  if (!parked_) return;
+  image_ = UnpackPixels(*parked_, width_, height_);
+  parked_.reset();
+}
+
+std::unique_ptr<Bitmap> Bitmap::Unpark(const ParkedPixels& pixels, int width, int height) {
+  if (!pixels) return nullptr;
+  QImage image = UnpackPixels(*pixels, width, height);
+  if (image.isNull()) return nullptr;
+  return std::make_unique<Bitmap>(std::move(image));
+}
+
+const QImage& Bitmap::Image() const {
+  Restore();
+  return image_;
+}
 
 std::unique_ptr<Bitmap> Bitmap::FromFile(const QString& path) {
   EnsureAllocationLimit();
@@ -54,12 +122,17 @@ std::unique_ptr<Bitmap> Bitmap::FromResource(int id) {
 
 std::unique_ptr<Bitmap> Bitmap::CloneArea(int x, int y, int w, int h) const {
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x > Width() - w || y > Height() - h) return nullptr;
-  QImage copy = image_.copy(x, y, w, h);
+  // A whole parked bitmap is copied by unpacking it once more, leaving the
+  // source parked.
+  if (parked_ && x == 0 && y == 0 && w == width_ && h == height_) return Unpark(parked_, w, h);
+  QImage copy = Image().copy(x, y, w, h);
   if (copy.isNull()) return nullptr;
   return std::make_unique<Bitmap>(std::move(copy));
 }
 
 Bitmap::Lock Bitmap::LockBits() {
+  Restore();
+  contentKey_ = NewContentKey();
   if (image_.isNull()) return Lock(BitmapData{});
   // bits() detaches a shared image, so writes never reach another copy.
   uchar* bits = image_.bits();
@@ -68,6 +141,7 @@ Bitmap::Lock Bitmap::LockBits() {
 }
 
 Bitmap::Lock Bitmap::LockBitsForReading() const {
+  Restore();
   if (image_.isNull()) return Lock(BitmapData{});
   uint8_t* bits = const_cast<uint8_t*>(image_.constBits());
   return Lock(BitmapData{bits, static_cast<ptrdiff_t>(image_.bytesPerLine()), image_.width(), image_.height()});

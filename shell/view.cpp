@@ -196,7 +196,7 @@ Bitmap* CVarenkoView::Pane1Image() const {
 
 const QImage& CVarenkoView::Scaled(size_t pane, const Bitmap& image, const Rect& src, QSize size) {
   ScaledImage& cached = m_scaled[std::min<size_t>(pane, 1)];
-  const qint64 key = image.Image().cacheKey();
+  const int64_t key = image.ContentKey();
   if (cached.key != key || cached.src != src || cached.size != size || cached.image.isNull()) {
     cached.key = key;
     cached.src = src;

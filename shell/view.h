@@ -100,7 +100,7 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   // The last scaled copy of each pane's image, so that redraws (the probe
   // redraws on every mouse move) do not scale the full drawing again.
   struct ScaledImage {
-    qint64 key = 0;
+    int64_t key = 0;
     Rect src;
     QSize size;
     QImage image;

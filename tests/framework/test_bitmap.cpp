@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -194,6 +195,85 @@ TEST(Bitmap, CloneAreaCopiesWithoutTouchingTheSource) {
 TEST(Bitmap, UnknownResourcesGiveAnEmptyBitmap) {
   EXPECT_TRUE(Bitmap::FromResource(4711)->IsEmpty());
   EXPECT_EQ(Bitmap::ResourcePath(res::IDB_BLANK_CHART), Bitmap::ResourcePath(res::IDB_BLANK_CHART_COMPARE));
+}
+
+}  // namespace
+
+namespace {
+
+QImage Noise(int w, int h) {
+  QImage image(w, h, QImage::Format_RGB32);
+  uint32_t state = 12345;
+  for (int y = 0; y < h; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(image.scanLine(y));
+    for (int x = 0; x < w; ++x) {
+      state = state * 1664525u + 1013904223u;
+      row[x] = state;  // every byte varied, the fourth one included
+    }
+  }
+  return image;
+}
+
+TEST(ParkedBitmap, ComesBackUnchangedWhenAnythingReadsIt) {
+  const QImage original = Noise(37, 11);
+  Bitmap bitmap(original);
+  const int64_t key = bitmap.ContentKey();
+  ASSERT_TRUE(bitmap.Park());
+  EXPECT_TRUE(bitmap.IsParked());
+  EXPECT_FALSE(bitmap.Park());
+  // Size and identity are known without unpacking.
+  EXPECT_EQ(bitmap.Width(), 37);
+  EXPECT_EQ(bitmap.Height(), 11);
+  EXPECT_FALSE(bitmap.IsEmpty());
+  EXPECT_TRUE(bitmap.IsParked());
+  EXPECT_EQ(bitmap.ContentKey(), key);
+
+  EXPECT_EQ(bitmap.Image(), original);
+  EXPECT_FALSE(bitmap.IsParked());
+  EXPECT_EQ(bitmap.ContentKey(), key);
+
+  // Every way in brings the pixels back: read locks, write locks, copies.
+  bitmap.Park();
+  EXPECT_EQ(std::memcmp(bitmap.LockBitsForReading().data().scan0, original.constBits(), original.sizeInBytes()), 0);
+  bitmap.Park();
+  {
+    Bitmap::Lock lock = bitmap.LockBits();
+    lock.data().Pixel(3, 4)[0] ^= 0xFF;
+  }
+  EXPECT_NE(bitmap.ContentKey(), key);
+  bitmap.Park();
+  auto part = bitmap.CloneArea(2, 3, 5, 5);
+  ASSERT_NE(part, nullptr);
+  EXPECT_EQ(part->Image().pixel(1, 1), bitmap.Image().pixel(3, 4));
+}
+
+TEST(ParkedBitmap, AWholeCopyLeavesTheSourceParked) {
+  const QImage original = Noise(64, 9);
+  Bitmap bitmap(original);
+  bitmap.Park();
+  auto copy = bitmap.CloneArea(0, 0, 64, 9);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_TRUE(bitmap.IsParked());
+  EXPECT_EQ(copy->Image(), original);
+  EXPECT_NE(copy->ContentKey(), bitmap.ContentKey());
+
+  // Another thread may unpack the shared compressed pixels.
+  const Bitmap::ParkedPixels packed = bitmap.Parked();
+  std::unique_ptr<Bitmap> fromThread;
+  std::thread worker([&] { fromThread = Bitmap::Unpark(packed, 64, 9); });
+  worker.join();
+  ASSERT_NE(fromThread, nullptr);
+  EXPECT_EQ(fromThread->Image(), original);
+  EXPECT_EQ(Bitmap::Unpark(packed, 63, 9), nullptr);
+  EXPECT_EQ(Bitmap::Unpark(nullptr, 64, 9), nullptr);
+}
+
+TEST(ParkedBitmap, AnEmptyBitmapIsNotParked) {
+  Bitmap empty;
+  EXPECT_FALSE(empty.Park());
+  EXPECT_FALSE(empty.IsParked());
+  EXPECT_TRUE(empty.IsEmpty());
+  EXPECT_NE(Bitmap().ContentKey(), empty.ContentKey());
 }
 
 }  // namespace
