@@ -1,7 +1,6 @@
 #include "analysis/region.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>

@@ -134,8 +134,10 @@ class MCRegion : public _MREGION {
   // within it with at least two non-outline bytes between the outline and
   // each side: bytes reachable from the box's edge through non-outline
   // bytes, and all bytes outside the box, become 0; the rest become 255, or
-  // 128 where they touch a 0 byte. Linear in the size of the mask. Inside
-  // the box the mask must hold only undecided and outline bytes.
+  // 128 where they touch a 0 byte. Inside the box the mask must hold only
+  // undecided and outline bytes. One pass over the box splits its rows into
+  // runs between outline bytes and joins the runs that touch, so the time
+  // grows with the size of the box, never with the length of walks.
   void FillEnclosed(uint8_t* pMask);
 
   // Casts one walk from (x, y) to every byte of the ring just inside the

@@ -4,7 +4,6 @@
 
 #include <bit>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 static_assert(std::endian::native == std::endian::little, "pixels are read as little-endian words");
