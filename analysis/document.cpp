@@ -6,6 +6,7 @@
 #include "analysis/waitdialog.h"
 #include "framework/application.h"
 #include "framework/frame.h"
+#include "framework/orderedwork.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
 #include "framework/text.h"
@@ -17,10 +18,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <QTimer>
 
 #include <algorithm>
 
-CVarenkoDoc::CVarenkoDoc() {
+CVarenkoDoc::CVarenkoDoc() : m_pTimerContext(std::make_unique<QObject>()) {
   m_bSmartArea = Profile::Instance().GetProfileInt(QString::fromLatin1(kOptionsSection),
                                                    QString::fromLatin1(kSmartAreaEntry), 0) != 0;
 }
@@ -80,6 +82,8 @@ bool CVarenkoDoc::OnOpenDocument(const QString& path) {
 }
 
 void CVarenkoDoc::ClearImages() {
+  m_vecAwake.clear();
+  m_nReadyAround = kNoneReady;
   m_vecOriginal.clear();
   m_vecProcessed.clear();
   m_vecFileName.clear();
@@ -91,11 +95,25 @@ void CVarenkoDoc::ClearImages() {
 }
 
 Bitmap* CVarenkoDoc::GetCurrentOriginal() const {
+  ScheduleKeepReady();
   return m_nCurrent < m_vecOriginal.size() ? m_vecOriginal[m_nCurrent].get() : nullptr;
 }
 
 Bitmap* CVarenkoDoc::GetCurrentProcessed() const {
+  ScheduleKeepReady();
   return m_nCurrent < m_vecProcessed.size() ? m_vecProcessed[m_nCurrent].get() : nullptr;
+}
+
+void CVarenkoDoc::ScheduleKeepReady() const {
+  // Only a folder set parks drawings. The drawing on show comes back by
+  // itself when it is read; its neighbours follow once the event loop is
+  // free, so the step itself stays quick.
+  if (m_vecOriginal.size() < 2 || m_nCurrent == m_nReadyAround || m_bKeepReadyPending || m_bRunning) return;
+  m_bKeepReadyPending = true;
+  QTimer::singleShot(0, m_pTimerContext.get(), [this] {
+    m_bKeepReadyPending = false;
+    KeepReady();
+  });
 }
 
 bool CVarenkoDoc::IsFolderView() const { return m_vecOriginal.size() >= 2 && m_bFolderMode; }
@@ -190,6 +208,10 @@ void CVarenkoDoc::OnOpenFolder() {
   ProcessFolderSet();
 }
 
+int CVarenkoDoc::WorkerThreads() const {
+  return m_nWorkerThreads > 0 ? m_nWorkerThreads : OrderedWork<int>::DefaultThreads();
+}
+
 void CVarenkoDoc::LoadFolderImages(const QString& folder) {
   m_vecOriginal.clear();
   m_vecFileName.clear();
@@ -199,68 +221,138 @@ void CVarenkoDoc::LoadFolderImages(const QString& folder) {
   dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
   QStringList names = dir.entryList();
   std::sort(names.begin(), names.end(), NameOrder);
+  std::vector<QString> paths;
+  for (const QString& name : names) paths.push_back(dir.filePath(name));
   const int w = m_pBodyMask ? m_pBodyMask->Width() : 0;
   const int h = m_pBodyMask ? m_pBodyMask->Height() : 0;
-  for (const QString& name : names) {
-    std::unique_ptr<Bitmap> drawing = Bitmap::FromFile(dir.filePath(name));
-    // Files that are no image read as 0 x 0 and are left out with the rest
-    // of the wrong sizes.
-    if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) continue;
+
+  // Files are read on all cores; each drawing kept is parked at once, so a
+  // folder of any size fits in memory. Files that are no image read as
+  // 0 x 0 and are left out with the rest of the wrong sizes.
+  OrderedWork<std::unique_ptr<Bitmap>> reading(
+      paths.size(), WorkerThreads(), 4 * static_cast<size_t>(WorkerThreads()),
+      [&paths, w, h](size_t i, int) -> std::unique_ptr<Bitmap> {
+        std::unique_ptr<Bitmap> drawing = Bitmap::FromFile(paths[i]);
+        if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) return nullptr;
+        drawing->Park();
+        return drawing;
+      });
+  for (size_t i = 0; i < paths.size(); ++i) {
+    std::unique_ptr<Bitmap> drawing = reading.Take(i, Pump);
+    if (!drawing) continue;
     m_vecOriginal.push_back(std::move(drawing));
-    m_vecFileName.push_back(name);
+    m_vecFileName.push_back(names[static_cast<int>(i)]);
   }
 }
+
+namespace {
+
+// What a worker makes of one drawing: the processed copy, parked, and its
+// count of selected pixels; no copy when none could be made.
+struct ProcessedDrawing {
+  std::unique_ptr<Bitmap> copy;
+  int count = 0;
+};
+
+}  // namespace
 
 void CVarenkoDoc::ProcessFolderSet() {
   if (!m_pBodyMask) return;
   m_bRunning = true;
   WaitCursor wait;
-  const BodyRuns& body = MaskRuns();
+  // Everything a worker needs is copied out of the document first: workers
+  // never touch the document.
+  const BodyRuns body = MaskRuns();
   const int w = m_pBodyMask->Width();
   const int h = m_pBodyMask->Height();
-  FrequencyCounts counts(body);
+  const bool smartArea = m_bSmartArea;
+  const int bodyPixels = m_nBodyPixels;
+  const double threshold = ReadThreshold();
+  std::vector<Bitmap::ParkedPixels> originals;
+  for (const auto& original : m_vecOriginal) {
+    original->Park();
+    originals.push_back(original->Parked());
+  }
+  const int threads = WorkerThreads();
+  std::vector<std::unique_ptr<FrequencyCounts>> counts;
+  for (int t = 0; t < threads; ++t) counts.push_back(std::make_unique<FrequencyCounts>(body));
 
   Application* app = Application::Instance();
   CDlgWait dialog(app != nullptr ? app->GetMainWnd() : nullptr);
-  const double threshold = ReadThreshold();
   const int n = static_cast<int>(m_vecOriginal.size());
   dialog.m_staticText->setText(Format("Processing file %d from %d...", 0, n));
   dialog.m_progress->setRange(0, n);
   dialog.m_progress->setValue(0);
   dialog.ShowCentred();
 
-  for (size_t i = 0; i < m_vecOriginal.size(); ++i) {
+  // Each drawing on its own: a 32-bit copy, the smart-area filling, the
+  // pixel rule and its count, and its marks added to this worker's
+  // frequency counts. The sums of the workers' counts do not depend on
+  // which worker took which drawing.
+  OrderedWork<ProcessedDrawing> work(
+      originals.size(), threads, 2 * static_cast<size_t>(threads), [&](size_t i, int worker) {
+        ProcessedDrawing result;
+        result.copy = Bitmap::Unpark(originals[i], w, h);
+        if (!result.copy) return result;
+        Bitmap::Lock lock = result.copy->LockBits();
+        if (!lock.ok()) {
+          result.copy.reset();
+          return result;
+        }
+        if (smartArea) FillSmartArea(lock.data(), body);
+        result.count = ApplyPixelRule(lock.data(), body);
+        const double ratio = static_cast<double>(result.count) * 100.0 / static_cast<double>(bodyPixels);
+        // A ratio that is not a number is below every threshold.
+        counts[static_cast<size_t>(worker)]->Add(lock.data(), ratio >= threshold);
+        result.copy->Park();
+        return result;
+      });
+  for (size_t i = 0; i < originals.size(); ++i) {
     dialog.m_staticText->setText(Format("Processing file %d from %d...", static_cast<int>(i + 1), n));
     dialog.m_progress->setValue(static_cast<int>(i + 1));
     Pump();
-    std::unique_ptr<Bitmap> copy = m_vecOriginal[i]->CloneArea(0, 0, w, h);
-    if (!copy || copy->Width() != w || copy->Height() != h) continue;
-    if (m_bSmartArea) ApplySmartArea(copy.get());
-    int count = 0;
-    {
-      Bitmap::Lock lock = copy->LockBits();
-      if (!lock.ok()) continue;
-      count = ApplyPixelRule(lock.data(), body);
-      const double ratio = static_cast<double>(count) * 100.0 / static_cast<double>(m_nBodyPixels);
-      // A ratio that is not a number is below every threshold.
-      counts.Add(lock.data(), ratio >= threshold);
-    }
-    m_vecProcessed.push_back(std::move(copy));
-    m_vecSelectedPixels.push_back(count);
+    ProcessedDrawing result = work.Take(i, Pump);
+    // A drawing whose copy could not be made keeps its original only.
+    if (!result.copy) continue;
+    m_vecProcessed.push_back(std::move(result.copy));
+    m_vecSelectedPixels.push_back(result.count);
   }
 
   dialog.m_staticText->setText(QStringLiteral("Creating final image..."));
   Pump();
-  m_nMaxFrequency = static_cast<int>(counts.MaxAll());
-  m_nMaxFrequencyCS = static_cast<int>(counts.MaxCs());
-  m_nMaxFrequencyNonCS = static_cast<int>(counts.MaxNonCs());
+  for (int t = 1; t < threads; ++t) counts[0]->Merge(*counts[static_cast<size_t>(t)]);
+  m_nMaxFrequency = static_cast<int>(counts[0]->MaxAll());
+  m_nMaxFrequencyCS = static_cast<int>(counts[0]->MaxCs());
+  m_nMaxFrequencyNonCS = static_cast<int>(counts[0]->MaxNonCs());
   if (m_pFinalImage) {
     Bitmap::Lock map = m_pFinalImage->LockBits();
-    if (map.ok()) counts.ColourMap(map.data());
+    if (map.ok()) counts[0]->ColourMap(map.data());
   }
   dialog.hide();
   m_bRunning = false;
+  m_nReadyAround = kNoneReady;
+  KeepReady();
   RequestLayout();
+}
+
+void CVarenkoDoc::KeepReady() const {
+  const size_t current = m_nCurrent;
+  if (current == m_nReadyAround) return;
+  m_nReadyAround = current;
+  auto near = [current](size_t i) { return i + 1 >= current && i <= current + 1; };
+  // Drawings far from the one on show are parked; it and its neighbours
+  // are unpacked now, so stepping to either is instant.
+  for (size_t i : m_vecAwake) {
+    if (near(i)) continue;
+    if (i < m_vecOriginal.size() && m_vecOriginal[i]) m_vecOriginal[i]->Park();
+    if (i < m_vecProcessed.size() && m_vecProcessed[i]) m_vecProcessed[i]->Park();
+  }
+  m_vecAwake.clear();
+  for (size_t i = current > 0 ? current - 1 : 0; i <= current + 1; ++i) {
+    if (i < m_vecOriginal.size() && m_vecOriginal[i]) m_vecOriginal[i]->LockBitsForReading();
+    if (i < m_vecProcessed.size() && m_vecProcessed[i]) m_vecProcessed[i]->LockBitsForReading();
+    if (i < m_vecOriginal.size()) m_vecAwake.push_back(i);
+  }
 }
 
 void CVarenkoDoc::OnSmartArea() {

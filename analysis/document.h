@@ -5,6 +5,7 @@
 #include "framework/bitmap.h"
 #include "framework/document.h"
 
+#include <QObject>
 #include <QString>
 
 #include <cstddef>
@@ -69,6 +70,13 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // True while a folder run or a re-run is at work.
   bool IsRunning() const { return m_bRunning; }
 
+  // Parks the drawings of a folder set that are far from the one on show
+  // and unpacks it and its neighbours.
+  void KeepReady() const;
+
+  // Worker threads of a folder run; 0 means one per core.
+  int m_nWorkerThreads = 0;
+
   DocumentView* m_pView = nullptr;
   bool m_bFolderMode = false;
   std::unique_ptr<Bitmap> m_pBodyMask;
@@ -89,6 +97,10 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // processed copies and counts, the three frequency counts and their
   // highest values, and the frequency map on the blank chart.
   void ProcessFolderSet();
+  int WorkerThreads() const;
+  // Asks for KeepReady once the event loop is free, when the drawing on
+  // show changed.
+  void ScheduleKeepReady() const;
   // The body runs of the current body mask, made again whenever the mask
   // changed.
   const BodyRuns& MaskRuns();
@@ -99,6 +111,12 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   BodyRuns m_bodyRuns;
   int64_t m_bodyRunsKey = 0;
   bool m_bRunning = false;
+
+  static constexpr size_t kNoneReady = static_cast<size_t>(-1);
+  mutable size_t m_nReadyAround = kNoneReady;
+  mutable std::vector<size_t> m_vecAwake;
+  mutable bool m_bKeepReadyPending = false;
+  std::unique_ptr<QObject> m_pTimerContext;
 };
 
 // Settings the document reads.

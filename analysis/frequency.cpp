@@ -25,6 +25,15 @@ void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
   }
 }
 
+void FrequencyCounts::Merge(const FrequencyCounts& other) {
+  if (other.all_.size() != all_.size()) return;
+  for (size_t i = 0; i < all_.size(); ++i) {
+    all_[i] += other.all_[i];
+    cs_[i] += other.cs_[i];
+    nonCs_[i] += other.nonCs_[i];
+  }
+}
+
 uint32_t FrequencyCounts::Max(const std::vector<uint32_t>& counts) {
   return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
 }

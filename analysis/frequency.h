@@ -19,6 +19,8 @@ class FrequencyCounts {
   // not grey; the pixel rule keeps selected pixels non-grey) counts once in
   // the all counts and once in the CS or the non-CS counts.
   void Add(const BitmapData& processed, bool cs);
+  // Adds another set of counts over the same body.
+  void Merge(const FrequencyCounts& other);
 
   // The highest count of each kind; 0 when nothing was selected.
   uint32_t MaxAll() const { return Max(all_); }

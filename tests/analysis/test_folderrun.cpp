@@ -342,3 +342,86 @@ TEST(FrequencyLevel, WorkedExamples) {
 }
 
 }  // namespace
+
+namespace {
+
+// Everything a run leaves that a user or a later step can see.
+struct RunOutcome {
+  std::vector<QString> names;
+  std::vector<int> counts;
+  int max = 0, maxCs = 0, maxNonCs = 0;
+  QImage map;
+  std::vector<QImage> processed;
+
+  bool operator==(const RunOutcome&) const = default;
+};
+
+RunOutcome Outcome(const CVarenkoDoc& doc) {
+  RunOutcome outcome{doc.m_vecFileName,
+                     doc.m_vecSelectedPixels,
+                     doc.m_nMaxFrequency,
+                     doc.m_nMaxFrequencyCS,
+                     doc.m_nMaxFrequencyNonCS,
+                     doc.m_pFinalImage->Image().copy(),
+                     {}};
+  for (const auto& copy : doc.m_vecProcessed) outcome.processed.push_back(copy->Image().copy());
+  return outcome;
+}
+
+TEST_F(FolderRun, OneWorkerAndManyGiveTheSameResults) {
+  // Marks, an outline, blank drawings, wrong sizes and files that are no
+  // image, in an order that is not the order of their names.
+  Save(Drawing({kBelly, kChest}), folder_, QStringLiteral("m1.png"));
+  Save(Drawing({QRect(880, 930, 140, 4), QRect(880, 1066, 140, 4), QRect(880, 930, 4, 140), QRect(1016, 930, 4, 140)}),
+       folder_, QStringLiteral("ring.png"));
+  Save(Drawing({}), folder_, QStringLiteral("Blank.png"));
+  Save(Drawing({kBoth}, qRgb(0, 0, 255)), folder_, QStringLiteral("blue.PNG"));
+  Save(Drawing({kBelly}).copy(0, 0, 100, 100), folder_, QStringLiteral("small.png"));
+  Text(folder_, QStringLiteral("a_notes.png"));
+  for (const char* name : {"s1.png", "s2.png", "s3.png"}) {
+    ASSERT_TRUE(QFile::copy(SourcePath(QStringLiteral("samples/widespread.png")), folder_ + "/" + name));
+  }
+  ASSERT_TRUE(QFile::copy(SourcePath(QStringLiteral("samples/outlined.png")), folder_ + "/outlined.png"));
+  SetThreshold(QStringLiteral("1"));
+
+  RunOutcome outcomes[2][2];
+  for (int workers : {1, 7}) {
+    doc_.m_nWorkerThreads = workers;
+    doc_.m_bSmartArea = false;
+    Run(folder_);
+    const int k = workers == 1 ? 0 : 1;
+    outcomes[k][0] = Outcome(doc_);
+    doc_.OnSmartArea();
+    outcomes[k][1] = Outcome(doc_);
+    doc_.OnSmartArea();
+  }
+  ASSERT_EQ(outcomes[0][0].names.size(), 8u);
+  EXPECT_EQ(outcomes[0][0].names.front(), QStringLiteral("Blank.png"));
+  EXPECT_NE(outcomes[0][0], outcomes[0][1]);  // the option changes something
+  EXPECT_TRUE(outcomes[0][0] == outcomes[1][0]);
+  EXPECT_TRUE(outcomes[0][1] == outcomes[1][1]);
+}
+
+TEST_F(FolderRun, DrawingsAwayFromTheOneOnShowAreParked) {
+  for (int i = 0; i < 6; ++i) Save(Drawing({kBelly}), folder_, QStringLiteral("d%1.png").arg(i));
+  Run(folder_);
+  QApplication::processEvents();
+  auto awake = [this] {
+    std::vector<size_t> indices;
+    for (size_t i = 0; i < doc_.m_vecOriginal.size(); ++i) {
+      EXPECT_EQ(doc_.m_vecOriginal[i]->IsParked(), doc_.m_vecProcessed[i]->IsParked()) << i;
+      if (!doc_.m_vecOriginal[i]->IsParked()) indices.push_back(i);
+    }
+    return indices;
+  };
+  EXPECT_EQ(awake(), (std::vector<size_t>{0, 1}));
+  // The view steps and reads the drawing on show; its neighbours follow.
+  doc_.m_nCurrent = 4;
+  ASSERT_NE(doc_.GetCurrentProcessed(), nullptr);
+  QApplication::processEvents();
+  EXPECT_EQ(awake(), (std::vector<size_t>{3, 4, 5}));
+  // Parked or not, every processed copy reads the same.
+  for (const auto& copy : doc_.m_vecProcessed) EXPECT_EQ(copy->Image().pixel(950, 1000), qRgb(0, 255, 255));
+}
+
+}  // namespace
