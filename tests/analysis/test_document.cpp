@@ -196,6 +196,7 @@ TEST(Document, TheSmartAreaOptionComesFromTheSettings) {
   EXPECT_TRUE(CVarenkoDoc().m_bSmartArea);
   profile.WriteProfileString(section, entry, QStringLiteral("-1"));
   EXPECT_TRUE(CVarenkoDoc().m_bSmartArea);
+  profile.WriteProfileInt(section, entry, 0);
 }
 
 }  // namespace
