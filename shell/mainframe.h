@@ -29,6 +29,8 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   static std::span<const CommandEntry<CMainFrame>> CommandMap();
 
   bool OnCreate() override;
+  // The pane menu: every bar with a tick when it shows, then "Customize...".
+  QMenu* createPopupMenu() override;
 
   CVarenkoView* View() const { return m_pView; }
   QMenuBar* MenuBar() const { return m_wndMenuBar; }
@@ -55,7 +57,6 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  QMenu* createPopupMenu() override;
 
  private:
   void BuildMenu(QMenu* menu, const std::vector<res::MenuItem>& items);
