@@ -18,20 +18,6 @@ class CountingView : public DocumentView {
   int layouts = 0;
 };
 
-QString WriteImage(const QImage& image, const QString& name) {
-  const QString path = TempDir() + QLatin1Char('/') + name;
-  EXPECT_TRUE(image.save(path, "PNG"));
-  return path;
-}
-
-QString WriteText(const QString& name) {
-  const QString path = TempDir() + QLatin1Char('/') + name;
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("not an image");
-  return path;
-}
-
 // A document whose body mask is a small synthetic one: body on the left
 // half, outside on the right.
 void UseSmallMask(CVarenkoDoc& doc, int w, int h) {
@@ -63,7 +49,7 @@ TEST(Document, ANewDocumentIsEmptyWithItsChartLoaded) {
 TEST(Document, OpeningASmallDrawingKeepsItUnchangedWithCountZero) {
   QImage image(100, 100, QImage::Format_RGB32);
   image.fill(qRgb(255, 0, 0));
-  const QString path = WriteImage(image, QStringLiteral("small.png"));
+  const QString path = SavePng(image, QStringLiteral("small.png"));
   CVarenkoDoc doc;
   CountingView view;
   doc.m_pView = &view;
@@ -79,7 +65,7 @@ TEST(Document, OpeningASmallDrawingKeepsItUnchangedWithCountZero) {
 }
 
 TEST(Document, AFileThatIsNoImageStaysListedWithoutACopy) {
-  const QString path = WriteText(QStringLiteral("drawing.png"));
+  const QString path = SaveText(QStringLiteral("drawing.png"));
   CVarenkoDoc doc;
   CountingView view;
   doc.m_pView = &view;
@@ -99,7 +85,7 @@ TEST(Document, AFileThatIsNoImageStaysListedWithoutACopy) {
 TEST(Document, AFileThatCannotBeOpenedLeavesTheSetAsItWas) {
   QImage image(10, 10, QImage::Format_RGB32);
   image.fill(Qt::white);
-  const QString path = WriteImage(image, QStringLiteral("first.png"));
+  const QString path = SavePng(image, QStringLiteral("first.png"));
   CVarenkoDoc doc;
   ASSERT_TRUE(doc.OnOpenDocument(path));
   doc.m_bFolderMode = true;
@@ -203,25 +189,6 @@ TEST(Document, TheSmartAreaOptionComesFromTheSettings) {
 
 namespace {
 
-// One row of samples/counts.tsv.
-struct SampleCount {
-  QString file;
-  int selected = 0;
-  int selectedWithSmartArea = 0;
-};
-
-std::vector<SampleCount> SampleCounts() {
-  std::vector<SampleCount> counts;
-  QFile file(SourcePath(QStringLiteral("samples/counts.tsv")));
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
-  const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  for (const QString& line : lines.mid(1)) {
-    const QStringList cells = line.split(QLatin1Char('\t'));
-    if (cells.size() >= 5) counts.push_back({cells[0], cells[3].toInt(), cells[4].toInt()});
-  }
-  return counts;
-}
-
 TEST(DocumentWithTheChart, CountsTheBodyOfTheShippedMask) {
   CVarenkoDoc opened;
   // The command-line route: no new document before the drawing.
@@ -236,13 +203,13 @@ TEST(DocumentWithTheChart, CountsTheBodyOfTheShippedMask) {
 TEST(DocumentWithTheChart, EveryColouredBodyPixelCounts) {
   QImage image(3508, 2480, QImage::Format_RGB32);
   image.fill(qRgb(0, 0, 255));
-  const QString path = WriteImage(image, QStringLiteral("all.png"));
+  const QString path = SavePng(image, QStringLiteral("all.png"));
   CVarenkoDoc doc;
   ASSERT_TRUE(doc.OnOpenDocument(path));
   EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{1517036});
 
   // One column short: nothing is measured, the copy stays as it was.
-  const QString narrow = WriteImage(image.copy(0, 0, 3507, 2480), QStringLiteral("narrow.png"));
+  const QString narrow = SavePng(image.copy(0, 0, 3507, 2480), QStringLiteral("narrow.png"));
   for (bool smart : {false, true}) {
     doc.m_bSmartArea = smart;
     ASSERT_TRUE(doc.OnOpenDocument(narrow));
@@ -267,7 +234,7 @@ TEST(DocumentWithTheChart, SampleDrawingsCountAsListed) {
       EXPECT_EQ(sample.selected, 0);
       continue;
     }
-    EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{sample.selected});
+    EXPECT_EQ(doc.m_vecSelectedPixels, std::vector<int>{static_cast<int>(sample.selected)});
   }
 }
 

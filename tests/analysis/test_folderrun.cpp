@@ -42,15 +42,7 @@ QImage Drawing(std::initializer_list<QRect> marks, QRgb colour = qRgb(255, 0, 0)
   return image;
 }
 
-void Save(const QImage& image, const QString& folder, const QString& name) {
-  ASSERT_TRUE(image.save(folder + QLatin1Char('/') + name, "PNG"));
-}
-
-void Text(const QString& folder, const QString& name) {
-  QFile file(folder + QLatin1Char('/') + name);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("no image");
-}
+void Save(const QImage& image, const QString& folder, const QString& name) { SavePng(image, name, folder); }
 
 void SetThreshold(const QString& text) {
   Profile::Instance().WriteProfileString(QStringLiteral("Options"), QStringLiteral("CS Threshold"), text);
@@ -207,7 +199,7 @@ TEST_F(FolderRun, BlankDrawingsLeaveTheChartBlank) {
 
 TEST_F(FolderRun, AFolderWithoutUsableDrawingsSaysSo) {
   Save(Drawing({kBelly}).copy(0, 0, kWidth - 1, kHeight), folder_, QStringLiteral("narrow.png"));
-  Text(folder_, QStringLiteral("notes.png"));
+  SaveText(QStringLiteral("notes.png"), folder_);
   Save(Drawing({kBelly}), folder_, QStringLiteral("drawing.jpg"));
   Run(folder_);
   EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("There are no png files in this folder")});
@@ -377,7 +369,7 @@ TEST_F(FolderRun, OneWorkerAndManyGiveTheSameResults) {
   Save(Drawing({}), folder_, QStringLiteral("Blank.png"));
   Save(Drawing({kBoth}, qRgb(0, 0, 255)), folder_, QStringLiteral("blue.PNG"));
   Save(Drawing({kBelly}).copy(0, 0, 100, 100), folder_, QStringLiteral("small.png"));
-  Text(folder_, QStringLiteral("a_notes.png"));
+  SaveText(QStringLiteral("a_notes.png"), folder_);
   for (const char* name : {"s1.png", "s2.png", "s3.png"}) {
     ASSERT_TRUE(QFile::copy(SourcePath(QStringLiteral("samples/widespread.png")), folder_ + "/" + name));
   }

@@ -407,27 +407,9 @@ TEST(ChartIcon, RendersAtEachSizeFromItsDrawing) {
 // ---------------------------------------------------------------------------
 // Sample drawings
 
-struct SampleRow {
-  QString file;
-  int width = 0;
-  int height = 0;
-  int64_t selected = 0;
-  int64_t smart = 0;
-  QString ratio;
-};
+using SampleRow = SampleCount;
 
-std::vector<SampleRow> ReadCountsTable() {
-  std::vector<SampleRow> rows;
-  QFile file(SourcePath(QStringLiteral("samples/counts.tsv")));
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return rows;
-  file.readLine();  // header
-  while (!file.atEnd()) {
-    const QStringList f = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char('\t'));
-    if (f.size() != 7) continue;
-    rows.push_back({f[0], f[1].toInt(), f[2].toInt(), f[3].toLongLong(), f[4].toLongLong(), f[5]});
-  }
-  return rows;
-}
+std::vector<SampleRow> ReadCountsTable() { return SampleCounts(); }
 
 // The table in samples/README.md: file | width x height | selected | smart | ratio.
 std::vector<SampleRow> ReadReadmeTable() {
@@ -492,7 +474,7 @@ TEST(ChartSamples, ReadmeAndTableListTheSameFilesAndCounts) {
     EXPECT_EQ(tsv[i].width, readme[i].width);
     EXPECT_EQ(tsv[i].height, readme[i].height);
     EXPECT_EQ(tsv[i].selected, readme[i].selected);
-    EXPECT_EQ(tsv[i].smart, readme[i].smart);
+    EXPECT_EQ(tsv[i].selectedWithSmartArea, readme[i].selectedWithSmartArea);
     EXPECT_EQ(tsv[i].ratio, readme[i].ratio);
   }
   // Every file in the folder is listed, and every listed file exists.
@@ -521,7 +503,7 @@ TEST(ChartSamples, CountsAgreeWithARecountFromTheMask) {
     int64_t selected = 0, smart = 0;
     Recount(image.convertToFormat(QImage::Format_RGBA8888), &selected, &smart);
     EXPECT_EQ(row.selected, selected);
-    EXPECT_EQ(row.smart, smart);
+    EXPECT_EQ(row.selectedWithSmartArea, smart);
     EXPECT_GE(smart, selected);
     char ratio[32];
     std::snprintf(ratio, sizeof ratio, "%.2f", static_cast<double>(selected) * 100.0 / static_cast<double>(kBodyCount));
@@ -535,7 +517,7 @@ TEST(ChartSamples, CoverTheCasesTheProgramMustHandle) {
     blank = blank || (row.width == kWidth && row.selected == 0);
     wrongSize = wrongSize || (row.width != 0 && row.width != kWidth);
     notImage = notImage || row.width == 0;
-    outlined = outlined || row.smart > 2 * row.selected;
+    outlined = outlined || row.selectedWithSmartArea > 2 * row.selected;
     large = large || row.selected * 100 > 16 * kBodyCount;
   }
   EXPECT_TRUE(blank && wrongSize && notImage && outlined && large);

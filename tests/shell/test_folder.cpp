@@ -18,15 +18,12 @@
 
 namespace {
 
-// The selected-pixel counts that samples/counts.tsv lists for each file.
+// The selected-pixel counts that samples/counts.tsv lists for the drawings
+// of the chart's size.
 std::map<QString, int> ListedCounts() {
   std::map<QString, int> counts;
-  QFile file(SourcePath(QStringLiteral("samples/counts.tsv")));
-  EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
-  const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  for (const QString& line : lines.mid(1)) {
-    const QStringList cells = line.split(QLatin1Char('\t'));
-    if (cells.size() >= 4 && cells[1].toInt() == 3508 && cells[2].toInt() == 2480) counts[cells[0]] = cells[3].toInt();
+  for (const SampleCount& sample : SampleCounts()) {
+    if (sample.width == 3508 && sample.height == 2480) counts[sample.file] = static_cast<int>(sample.selected);
   }
   return counts;
 }

@@ -40,17 +40,7 @@ QString MakeDrawing(const QString& name, int w = 3508, int h = 2480) {
   for (int y = 1000; y < 1100; ++y) {
     for (int x = 850; x < 950; ++x) image.setPixel(x, y, qRgb(255, 0, 0));
   }
-  const QString path = TempDir() + QLatin1Char('/') + name;
-  EXPECT_TRUE(image.save(path, "PNG"));
-  return path;
-}
-
-QString MakeText(const QString& name) {
-  const QString path = TempDir() + QLatin1Char('/') + name;
-  QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("no image");
-  return path;
+  return SavePng(image, name);
 }
 
 // Starts the application as main() does and ends it with the test. Every
@@ -138,7 +128,7 @@ TEST_F(MainWindow, StartsWithTheDrawingNamedOnTheCommandLine) {
 }
 
 TEST_F(MainWindow, AFileThatIsNoImageEndsTheStartWithoutAWindow) {
-  Started started({MakeText(QStringLiteral("notes.png"))});
+  Started started({SaveText(QStringLiteral("notes.png"))});
   EXPECT_FALSE(started.ok());
   EXPECT_EQ(started.app().GetMainWnd(), nullptr);
   EXPECT_TRUE(VisibleWindows().isEmpty());
@@ -149,7 +139,7 @@ TEST_F(MainWindow, TheProgramExitsWithAnErrorForAFileThatIsNoImage) {
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   program.setProcessEnvironment(environment);
-  program.start(QStringLiteral(VARENKO_EXECUTABLE), {MakeText(QStringLiteral("notes.png"))});
+  program.start(QStringLiteral(VARENKO_EXECUTABLE), {SaveText(QStringLiteral("notes.png"))});
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_NE(program.exitCode(), 0);

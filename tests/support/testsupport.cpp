@@ -1,8 +1,13 @@
 #include "tests/support/testsupport.h"
 
 #include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QUuid>
+
+#include <gtest/gtest.h>
 
 #include <memory>
 
@@ -13,4 +18,31 @@ QString TempDir() {
   const QString path = root->filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
   QDir().mkpath(path);
   return path;
+}
+
+QString SavePng(const QImage& image, const QString& name, const QString& folder) {
+  const QString path = (folder.isEmpty() ? TempDir() : folder) + QLatin1Char('/') + name;
+  EXPECT_TRUE(image.save(path, "PNG")) << path.toStdString();
+  return path;
+}
+
+QString SaveText(const QString& name, const QString& folder, const QByteArray& bytes) {
+  const QString path = (folder.isEmpty() ? TempDir() : folder) + QLatin1Char('/') + name;
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+  file.write(bytes);
+  return path;
+}
+
+std::vector<SampleCount> SampleCounts() {
+  std::vector<SampleCount> rows;
+  QFile file(SourcePath(QStringLiteral("samples/counts.tsv")));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+  file.readLine();  // the header
+  while (!file.atEnd()) {
+    const QStringList f = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char('\t'));
+    if (f.size() != 7) continue;
+    rows.push_back({f[0], f[1].toInt(), f[2].toInt(), f[3].toLongLong(), f[4].toLongLong(), f[5]});
+  }
+  return rows;
 }
