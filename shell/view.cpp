@@ -201,7 +201,10 @@ const QImage& CVarenkoView::Scaled(size_t pane, const Bitmap& image, const Rect&
     cached.key = key;
     cached.src = src;
     cached.size = size;
-    cached.image = image.Image().copy(ToQRect(src)).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage& whole = image.Image();
+    // Only a cropped part is copied out before scaling.
+    const QImage part = src == Rect{0, 0, whole.width(), whole.height()} ? whole : whole.copy(ToQRect(src));
+    cached.image = part.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   return cached.image;
 }
