@@ -1,5 +1,6 @@
 #include "framework/bitmap.h"
 
+#include "framework/pngdecode.h"
 #include "resources/resource.h"
 
 #include <QImageReader>
@@ -95,6 +96,12 @@ std::unique_ptr<Bitmap> Bitmap::FromFile(const QString& path) {
   EnsureAllocationLimit();
   QImageReader reader(path);
   reader.setAutoTransform(false);
+  // A file Qt reads as PNG is decoded straight into 32-bit pixels; whatever
+  // that decoder leaves alone goes through Qt's reader as before.
+  if (reader.format() == "png") {
+    QImage image = ReadPngAsRgb32(path, kImageAllocationLimitMb);
+    if (!image.isNull()) return std::make_unique<Bitmap>(std::move(image));
+  }
   return std::make_unique<Bitmap>(reader.read());
 }
 

@@ -9,6 +9,7 @@ VARENKO_PACKAGES=(
   qt6-svg-dev
   libgtest-dev
   libpng-dev
+  libspng-dev
   libzstd-dev
   libbenchmark-dev
   fonts-liberation2

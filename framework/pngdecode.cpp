@@ -1,0 +1,316 @@
+#include "framework/pngdecode.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPoint>
+
+#include <png.h>
+
+#include <algorithm>
+#include <bit>
+#include <csetjmp>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kFullAlpha = 0xFF000000u;
+constexpr uint32_t kBlack = 0xFF000000u;
+constexpr uint32_t kWhite = 0xFFFFFFFFu;
+
+// The file, read through a buffer of our own: libpng asks for a few bytes at
+// a time (chunk headers, 8 KB of image data).
+class FileSource {
+ public:
+  explicit FileSource(QFile* file) : file_(file), buffer_(kBufferSize) {}
+
+  // False when the file ends (or fails) before `length` bytes.
+  bool Read(uint8_t* out, size_t length) {
+    while (length > 0) {
+      if (pos_ == end_) {
+        const qint64 got = file_->read(buffer_.data(), static_cast<qint64>(buffer_.size()));
+        if (got <= 0) return false;
+        pos_ = 0;
+        end_ = static_cast<size_t>(got);
+      }
+      const size_t take = std::min(length, end_ - pos_);
+      std::memcpy(out, buffer_.data() + pos_, take);
+      pos_ += take;
+      out += take;
+      length -= take;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr size_t kBufferSize = 64 * 1024;
+  QFile* file_;
+  std::vector<char> buffer_;
+  size_t pos_ = 0;
+  size_t end_ = 0;
+};
+
+extern "C" {
+
+static void ReadFromSource(png_structp png, png_bytep out, size_t length) {
+  if (!static_cast<FileSource*>(png_get_io_ptr(png))->Read(out, length)) png_error(png, "Read Error");
+}
+
+// Errors end the decoding silently: the file then goes to Qt's reader, which
+// reports them as it always has.
+[[noreturn]] static void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+static void OnPngWarning(png_structp, png_const_charp) {}
+
+}  // extern "C"
+
+// How a decoded row becomes 32-bit pixels. Each row is decoded to the start
+// of its own scan line, in the layout Qt's reader gives, and widened there.
+enum class Layout {
+  kOpaque,  // blue, green, red, 0xFF already
+  kAlpha,   // blue, green, red, alpha: the alpha is dropped
+  kBytes,   // one byte per pixel, looked up in the table
+  kBits,    // one bit per pixel, most significant first, looked up in the table
+};
+
+// libpng's handles; destroyed however the decoding ends.
+struct PngHandles {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  png_infop end = nullptr;
+  ~PngHandles() {
+    if (png != nullptr)
+      png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, end != nullptr ? &end : nullptr);
+  }
+};
+
+// What the decoding works on. It holds no object with a destructor, since a
+// libpng error jumps straight out of the code that fills it in.
+struct Job {
+  png_structp png;
+  png_infop info;
+  png_infop end;
+  int limitMb;
+  QImage* image;
+  int passes;
+  Layout layout;
+  uint32_t table[256];
+};
+
+void WidenRow(uint8_t* line, int width, Layout layout, const uint32_t* table) {
+  switch (layout) {
+    case Layout::kOpaque:
+      return;
+    case Layout::kAlpha:
+      for (int x = 0; x < width; ++x) {
+        uint32_t pixel;
+        std::memcpy(&pixel, line + 4 * x, 4);
+        pixel |= kFullAlpha;
+        std::memcpy(line + 4 * x, &pixel, 4);
+      }
+      return;
+    case Layout::kBytes:
+      // From the right, so no source byte is overwritten before it is read.
+      for (int x = width - 1; x >= 0; --x) {
+        const uint32_t pixel = table[line[x]];
+        std::memcpy(line + 4 * x, &pixel, 4);
+      }
+      return;
+    case Layout::kBits:
+      for (int x = width - 1; x >= 0; --x) {
+        const uint32_t pixel = table[(line[x >> 3] >> (7 - (x & 7))) & 1];
+        std::memcpy(line + 4 * x, &pixel, 4);
+      }
+      return;
+  }
+}
+
+void GreyTable(uint32_t* table, int colours) {
+  for (int i = 0; i < colours; ++i) {
+    const uint32_t c = static_cast<uint32_t>(i * 255 / (colours - 1));
+    table[i] = kFullAlpha | c << 16 | c << 8 | c;
+  }
+}
+
+// Sets up libpng's transformations the way Qt's reader does for the same
+// file, so that the decoded rows and every error libpng raises are the same,
+// and fills in how the rows are widened. False for a file left to Qt.
+bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
+  png_structp png = job.png;
+  png_infop info = job.info;
+  int bitDepth = 0;
+  int colourType = 0;
+  png_get_IHDR(png, info, nullptr, nullptr, &bitDepth, &colourType, nullptr, nullptr, nullptr);
+  png_bytep transAlpha = nullptr;
+  png_color_16p transColour = nullptr;
+  int transCount = 0;
+  const bool hasTrans = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  job.passes = png_set_interlace_handling(png);
+
+  // Decoded at the final size only, so the limit is checked once for the
+  // 32-bit image; a larger file is left to Qt, which refuses it itself.
+  if (job.limitMb > 0 && uint64_t{width} * height * 4 > (uint64_t{static_cast<unsigned>(job.limitMb)} << 20)) {
+    return false;
+  }
+
+  if (colourType == PNG_COLOR_TYPE_GRAY) {
+    if (bitDepth == 1) {
+      // Read as bits with 1 for black and 0 for white; transparency only
+      // changes the alpha of one of the two, which is dropped.
+      png_set_invert_mono(png);
+      png_read_update_info(png, info);
+      job.table[0] = kWhite;
+      job.table[1] = kBlack;
+      job.layout = Layout::kBits;
+    } else if (bitDepth == 16) {
+      return false;
+    } else if (bitDepth == 8 && !hasTrans) {
+      png_set_expand(png);
+      png_read_update_info(png, info);
+      GreyTable(job.table, 256);
+      job.layout = Layout::kBytes;
+    } else {
+      // Grey levels spread over 0..255. The transparent grey, when given,
+      // becomes transparent black, and so black once the alpha is dropped.
+      if (bitDepth < 8) png_set_packing(png);
+      const int colours = bitDepth < 8 ? 1 << bitDepth : 256;
+      png_read_update_info(png, info);
+      GreyTable(job.table, colours);
+      if (png_get_tRNS(png, info, &transAlpha, &transCount, &transColour) != 0 && transColour != nullptr &&
+          transColour->gray < colours) {
+        job.table[transColour->gray] = kBlack;
+      }
+      job.layout = Layout::kBytes;
+    }
+  } else if (colourType == PNG_COLOR_TYPE_PALETTE) {
+    png_colorp palette = nullptr;
+    int paletteSize = 0;
+    if (png_get_PLTE(png, info, &palette, &paletteSize) == 0 || paletteSize > 256 || paletteSize < 1) return false;
+    if (bitDepth != 1) png_set_packing(png);
+    png_read_update_info(png, info);
+    png_get_IHDR(png, info, nullptr, nullptr, &bitDepth, nullptr, nullptr, nullptr, nullptr);
+    png_get_PLTE(png, info, &palette, &paletteSize);
+    // With one bit per pixel both colours must come from the palette.
+    if (bitDepth == 1 && paletteSize < 2) return false;
+    // Transparency only sets the alpha of palette entries, which is dropped.
+    for (int i = 0; i < 256; ++i) {
+      const png_color& c = palette[i < paletteSize ? i : 0];
+      job.table[i] = kFullAlpha | uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | uint32_t{c.blue};
+    }
+    png_set_bgr(png);
+    job.layout = bitDepth == 1 ? Layout::kBits : Layout::kBytes;
+  } else if (bitDepth == 16) {
+    return false;
+  } else {
+    // 8-bit RGB, RGBA and grey with alpha, as blue, green, red and alpha or
+    // a filler byte.
+    png_set_expand(png);
+    if (colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+    job.layout = Layout::kAlpha;
+    if ((colourType & PNG_COLOR_MASK_ALPHA) == 0 && !hasTrans) {
+      png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+      job.layout = Layout::kOpaque;
+    }
+    png_set_bgr(png);
+    png_read_update_info(png, info);
+  }
+
+  const size_t expected = job.layout == Layout::kBits    ? (size_t{width} + 7) / 8
+                          : job.layout == Layout::kBytes ? size_t{width}
+                                                         : size_t{width} * 4;
+  return png_get_rowbytes(png, info) == expected;
+}
+
+// Everything that may raise a libpng error. False for a file left to Qt.
+bool DecodeRows(Job& job) {
+  png_structp png = job.png;
+  png_read_info(png, job.info);
+
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  png_get_IHDR(png, job.info, &width, &height, nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
+  // Qt's reader gives these files a colour space; they are left to it.
+  if (png_get_valid(png, job.info, PNG_INFO_gAMA | PNG_INFO_cHRM | PNG_INFO_sRGB | PNG_INFO_iCCP) != 0) return false;
+  if (!SetUpRows(job, width, height)) return false;
+
+  *job.image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+  if (job.image->isNull()) return false;
+  uchar* bits = job.image->bits();
+  const qsizetype stride = job.image->bytesPerLine();
+  for (int pass = 0; pass < job.passes; ++pass) {
+    const bool last = pass == job.passes - 1;
+    for (png_uint_32 y = 0; y < height; ++y) {
+      uchar* line = bits + static_cast<qsizetype>(y) * stride;
+      png_read_row(png, line, nullptr);
+      // Rows of an interlaced file are complete only after the last pass.
+      if (last) WidenRow(line, static_cast<int>(width), job.layout, job.table);
+    }
+  }
+  png_read_end(png, job.end);
+  return true;
+}
+
+// libpng reports an error by jumping back into this frame, which therefore
+// holds nothing that needs destroying.
+bool DecodeGuarded(Job& job) {
+  if (setjmp(png_jmpbuf(job.png)) != 0) return false;
+  return DecodeRows(job);
+}
+
+void CopyTexts(png_structp png, png_infop info, QImage& image) {
+  png_textp texts = nullptr;
+  int count = 0;
+  png_get_text(png, info, &texts, &count);
+  for (int i = 0; i < count; ++i) {
+    const png_text& text = texts[i];
+    const QString key = QString::fromLatin1(text.key);
+#ifdef PNG_iTXt_SUPPORTED
+    if (text.itxt_length != 0) {
+      image.setText(key, QString::fromUtf8(text.text, static_cast<qsizetype>(text.itxt_length)));
+      continue;
+    }
+#endif
+    image.setText(key, QString::fromLatin1(text.text, static_cast<qsizetype>(text.text_length)));
+  }
+}
+
+}  // namespace
+
+QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb) {
+  // The byte order above is that of little-endian machines.
+  if constexpr (std::endian::native != std::endian::little) return QImage();
+  if (QFileInfo(path).fileName().contains(QLatin1Char('@'))) return QImage();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return QImage();
+  FileSource source(&file);
+
+  PngHandles handles;
+  handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+  if (handles.png == nullptr) return QImage();
+  handles.info = png_create_info_struct(handles.png);
+  handles.end = png_create_info_struct(handles.png);
+  if (handles.info == nullptr || handles.end == nullptr) return QImage();
+#if defined(PNG_SET_OPTION_SUPPORTED) && defined(PNG_MAXIMUM_INFLATE_WINDOW)
+  // As Qt's reader: accept streams that claim too small a window.
+  png_set_option(handles.png, PNG_MAXIMUM_INFLATE_WINDOW, PNG_OPTION_ON);
+#endif
+  png_set_read_fn(handles.png, &source, ReadFromSource);
+
+  QImage image;
+  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, Layout::kOpaque, {}};
+  if (!DecodeGuarded(job)) return QImage();
+
+  image.setDotsPerMeterX(static_cast<int>(png_get_x_pixels_per_meter(handles.png, handles.info)));
+  image.setDotsPerMeterY(static_cast<int>(png_get_y_pixels_per_meter(handles.png, handles.info)));
+  png_int_32 offsetX = 0;
+  png_int_32 offsetY = 0;
+  int offsetUnit = PNG_OFFSET_PIXEL;
+  png_get_oFFs(handles.png, handles.info, &offsetX, &offsetY, &offsetUnit);
+  if (offsetUnit == PNG_OFFSET_PIXEL) image.setOffset(QPoint(offsetX, offsetY));
+  // Texts before the image data first, then those after it.
+  CopyTexts(handles.png, handles.info, image);
+  CopyTexts(handles.png, handles.end, image);
+  return image;
+}
