@@ -229,12 +229,15 @@ void CVarenkoDoc::LoadFolderImages(const QString& folder) {
   // Files are read on all cores; each drawing kept is parked at once, so a
   // folder of any size fits in memory. Files that are no image read as
   // 0 x 0 and are left out with the rest of the wrong sizes.
+  const int threads = WorkerThreads();
+  std::vector<std::unique_ptr<ParkingReader>> readers;
+  for (int t = 0; t < threads; ++t) readers.push_back(std::make_unique<ParkingReader>(w, h));
   OrderedWork<std::unique_ptr<Bitmap>> reading(
-      paths.size(), WorkerThreads(), 4 * static_cast<size_t>(WorkerThreads()),
-      [&paths, w, h](size_t i, int) -> std::unique_ptr<Bitmap> {
-        std::unique_ptr<Bitmap> drawing = Bitmap::FromFile(paths[i]);
-        if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) return nullptr;
-        drawing->Park();
+      paths.size(), threads, 4 * static_cast<size_t>(threads), [&](size_t i, int worker) -> std::unique_ptr<Bitmap> {
+        std::unique_ptr<Bitmap> drawing = readers[static_cast<size_t>(worker)]->Read(paths[i]);
+        if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) {
+          return nullptr;
+        }
         return drawing;
       });
   for (size_t i = 0; i < paths.size(); ++i) {
@@ -275,6 +278,8 @@ void CVarenkoDoc::ProcessFolderSet() {
   }
   const int threads = WorkerThreads();
   std::vector<std::unique_ptr<FrequencyCounts>> counts;
+  // Each worker unpacks drawing after drawing into the same memory.
+  std::vector<QImage> scratch(static_cast<size_t>(threads));
   for (int t = 0; t < threads; ++t) counts.push_back(std::make_unique<FrequencyCounts>(body));
 
   Application* app = Application::Instance();
@@ -292,19 +297,17 @@ void CVarenkoDoc::ProcessFolderSet() {
   OrderedWork<ProcessedDrawing> work(
       originals.size(), threads, 2 * static_cast<size_t>(threads), [&](size_t i, int worker) {
         ProcessedDrawing result;
-        result.copy = Bitmap::Unpark(originals[i], w, h);
-        if (!result.copy) return result;
-        Bitmap::Lock lock = result.copy->LockBits();
-        if (!lock.ok()) {
-          result.copy.reset();
-          return result;
-        }
-        if (smartArea) FillSmartArea(lock.data(), body);
-        result.count = ApplyPixelRule(lock.data(), body);
+        QImage& pixels = scratch[static_cast<size_t>(worker)];
+        if (pixels.isNull()) pixels = QImage(w, h, QImage::Format_RGB32);
+        if (!Bitmap::Unpack(originals[i], pixels)) return result;
+        const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
+        if (smartArea) FillSmartArea(data, body);
+        result.count = ApplyPixelRule(data, body);
         const double ratio = static_cast<double>(result.count) * 100.0 / static_cast<double>(bodyPixels);
         // A ratio that is not a number is below every threshold.
-        counts[static_cast<size_t>(worker)]->Add(lock.data(), ratio >= threshold);
-        result.copy->Park();
+        counts[static_cast<size_t>(worker)]->Add(data, ratio >= threshold);
+        result.copy = Bitmap::FromParked(Bitmap::Pack(pixels), w, h);
+        if (result.copy->IsEmpty()) result.copy.reset();
         return result;
       });
   for (size_t i = 0; i < originals.size(); ++i) {

@@ -48,43 +48,77 @@ namespace {
 // 250 to 1 in a few milliseconds.
 constexpr int kParkLevel = 1;
 
-// Unpacks compressed pixels into an image of the given size; a null image
-// when they do not fit it exactly.
-QImage UnpackPixels(const std::vector<uint8_t>& packed, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  if (image.isNull()) return QImage();
+}  // namespace
+
+Bitmap::ParkedPixels Bitmap::Pack(const QImage& image) {
+  if (image.isNull() || image.format() != QImage::Format_RGB32) return nullptr;
   const size_t size = static_cast<size_t>(image.sizeInBytes());
-  const size_t got = ZSTD_decompress(image.bits(), size, packed.data(), packed.size());
-  if (ZSTD_isError(got) || got != size) return QImage();
-  return image;
+  // Left uninitialised: the packed pixels take a small part of the bound,
+  // and only that part is ever touched.
+  const size_t bound = ZSTD_compressBound(size);
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[bound]);
+  const size_t used = ZSTD_compress(buffer.get(), bound, image.constBits(), size, kParkLevel);
+  if (ZSTD_isError(used)) return nullptr;
+  return std::make_shared<const std::vector<uint8_t>>(buffer.get(), buffer.get() + used);
 }
 
-}  // namespace
+bool Bitmap::Unpack(const ParkedPixels& pixels, QImage& into) {
+  if (!pixels || into.isNull() || into.format() != QImage::Format_RGB32) return false;
+  const size_t size = static_cast<size_t>(into.sizeInBytes());
+  const size_t got = ZSTD_decompress(into.bits(), size, pixels->data(), pixels->size());
+  return !ZSTD_isError(got) && got == size;
+}
+
+std::unique_ptr<Bitmap> Bitmap::FromParked(ParkedPixels pixels, int width, int height) {
+  auto bitmap = std::make_unique<Bitmap>();
+  if (!pixels || width <= 0 || height <= 0) return bitmap;
+  bitmap->parked_ = std::move(pixels);
+  bitmap->width_ = width;
+  bitmap->height_ = height;
+  return bitmap;
+}
 
 bool Bitmap::Park() {
   if (parked_ || image_.isNull()) return false;
-  const size_t size = static_cast<size_t>(image_.sizeInBytes());
-  std::vector<uint8_t> packed(ZSTD_compressBound(size));
-  const size_t used = ZSTD_compress(packed.data(), packed.size(), image_.constBits(), size, kParkLevel);
-  if (ZSTD_isError(used)) return false;
-  packed.resize(used);
-  packed.shrink_to_fit();
-  parked_ = std::make_shared<const std::vector<uint8_t>>(std::move(packed));
+  ParkedPixels packed = Pack(image_);
+  if (!packed) return false;
+  parked_ = std::move(packed);
   image_ = QImage();
   return true;
 }
 
 void Bitmap::Restore() const {
   if (!parked_) return;
-  image_ = UnpackPixels(*parked_, width_, height_);
+  QImage image(width_, height_, QImage::Format_RGB32);
+  image_ = Unpack(parked_, image) ? std::move(image) : QImage();
   parked_.reset();
 }
 
 std::unique_ptr<Bitmap> Bitmap::Unpark(const ParkedPixels& pixels, int width, int height) {
-  if (!pixels) return nullptr;
-  QImage image = UnpackPixels(*pixels, width, height);
-  if (image.isNull()) return nullptr;
+  if (!pixels || width <= 0 || height <= 0) return nullptr;
+  QImage image(width, height, QImage::Format_RGB32);
+  if (!Unpack(pixels, image)) return nullptr;
   return std::make_unique<Bitmap>(std::move(image));
+}
+
+ParkingReader::ParkingReader(int width, int height) : width_(width), height_(height) {}
+
+std::unique_ptr<Bitmap> ParkingReader::Read(const QString& path) {
+  EnsureAllocationLimit();
+  QImageReader reader(path);
+  reader.setAutoTransform(false);
+  QImage image;
+  if (reader.format() == "png" && width_ > 0 && height_ > 0) {
+    buffer_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
+    // A fresh image over the same memory each time: only the pixels are
+    // reused, never another file's texts or resolution.
+    QImage target(buffer_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
+    image = ReadPngAsRgb32(path, kImageAllocationLimitMb, std::move(target));
+  }
+  if (image.isNull()) image = ToRgb32(reader.read());
+  const int width = image.width();
+  const int height = image.height();
+  return Bitmap::FromParked(Bitmap::Pack(image), width, height);
 }
 
 const QImage& Bitmap::Image() const {

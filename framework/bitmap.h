@@ -49,6 +49,14 @@ class Bitmap {
   // A bitmap of the given size made from parked pixels; null when they do
   // not unpack to that size.
   static std::unique_ptr<Bitmap> Unpark(const ParkedPixels& pixels, int width, int height);
+  // A bitmap that starts parked, from pixels packed by Pack.
+  static std::unique_ptr<Bitmap> FromParked(ParkedPixels pixels, int width, int height);
+  // Packs a 32-bit image's pixels as Park does; null for an empty image.
+  static ParkedPixels Pack(const QImage& image);
+  // Unpacks parked pixels into an existing 32-bit image of their size
+  // (written in place: it must share its pixels with no other image); false
+  // when they do not fit it.
+  static bool Unpack(const ParkedPixels& pixels, QImage& into);
 
   // Identifies the pixels: it changes whenever they may have been written
   // (a LockBits), never when the bitmap is parked or brought back, and no
@@ -97,6 +105,22 @@ class Bitmap {
   int width_ = 0;
   int height_ = 0;
   int64_t contentKey_;
+};
+
+// Reads many drawings of one size one after the other and parks each at
+// once, decoding every PNG file into the same block of memory instead of a
+// fresh one. One reader per thread.
+class ParkingReader {
+ public:
+  ParkingReader(int width, int height);
+  // The file as a parked bitmap: what FromFile reads, parked; an empty
+  // bitmap when the file cannot be read.
+  std::unique_ptr<Bitmap> Read(const QString& path);
+
+ private:
+  int width_;
+  int height_;
+  std::vector<uint8_t> buffer_;
 };
 
 // Largest decoded image accepted, in megabytes. A drawing takes 35 MB; a

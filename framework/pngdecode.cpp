@@ -235,7 +235,9 @@ bool DecodeRows(Job& job) {
   if (png_get_valid(png, job.info, PNG_INFO_gAMA | PNG_INFO_cHRM | PNG_INFO_sRGB | PNG_INFO_iCCP) != 0) return false;
   if (!SetUpRows(job, width, height)) return false;
 
-  *job.image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+  const bool reuse = job.image->width() == static_cast<int>(width) && job.image->height() == static_cast<int>(height) &&
+                     job.image->format() == QImage::Format_RGB32;
+  if (!reuse) *job.image = QImage(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
   if (job.image->isNull()) return false;
   uchar* bits = job.image->bits();
   const qsizetype stride = job.image->bytesPerLine();
@@ -278,7 +280,7 @@ void CopyTexts(png_structp png, png_infop info, QImage& image) {
 
 }  // namespace
 
-QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb) {
+QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb, QImage scratch) {
   // The byte order above is that of little-endian machines.
   if constexpr (std::endian::native != std::endian::little) return QImage();
   if (QFileInfo(path).fileName().contains(QLatin1Char('@'))) return QImage();
@@ -298,7 +300,7 @@ QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb) {
 #endif
   png_set_read_fn(handles.png, &source, ReadFromSource);
 
-  QImage image;
+  QImage image = std::move(scratch);
   Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, Layout::kOpaque, {}};
   if (!DecodeGuarded(job)) return QImage();
 

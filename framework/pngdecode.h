@@ -18,5 +18,9 @@
 // is allocated), and any file that does not decode cleanly to its end. The
 // caller must have made sure Qt would read the file as PNG.
 //
+// A scratch image of the file's size and format, not shared with any other
+// QImage, is decoded into instead of a new allocation: a caller that reads
+// many drawings of one size passes the last one back in.
+//
 // Keeps no shared state: several threads may read different files at once.
-QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb);
+QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb, QImage scratch = QImage());
