@@ -306,7 +306,7 @@ void CVarenkoDoc::ProcessFolderSet() {
         const double ratio = static_cast<double>(result.count) * 100.0 / static_cast<double>(bodyPixels);
         // A ratio that is not a number is below every threshold.
         counts[static_cast<size_t>(worker)]->Add(data, ratio >= threshold);
-        result.copy = Bitmap::FromParked(Bitmap::Pack(pixels), w, h);
+        result.copy = Bitmap::FromParked(Bitmap::Pack(pixels));
         if (result.copy->IsEmpty()) result.copy.reset();
         return result;
       });

@@ -59,22 +59,26 @@ Bitmap::ParkedPixels Bitmap::Pack(const QImage& image) {
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[bound]);
   const size_t used = ZSTD_compress(buffer.get(), bound, image.constBits(), size, kParkLevel);
   if (ZSTD_isError(used)) return nullptr;
-  return std::make_shared<const std::vector<uint8_t>>(buffer.get(), buffer.get() + used);
+  return std::make_shared<const PackedPixels>(
+      PackedPixels{image.width(), image.height(), std::vector<uint8_t>(buffer.get(), buffer.get() + used)});
 }
 
 bool Bitmap::Unpack(const ParkedPixels& pixels, QImage& into) {
-  if (!pixels || into.isNull() || into.format() != QImage::Format_RGB32) return false;
+  if (!pixels || into.format() != QImage::Format_RGB32 || into.width() != pixels->width ||
+      into.height() != pixels->height) {
+    return false;
+  }
   const size_t size = static_cast<size_t>(into.sizeInBytes());
-  const size_t got = ZSTD_decompress(into.bits(), size, pixels->data(), pixels->size());
+  const size_t got = ZSTD_decompress(into.bits(), size, pixels->bytes.data(), pixels->bytes.size());
   return !ZSTD_isError(got) && got == size;
 }
 
-std::unique_ptr<Bitmap> Bitmap::FromParked(ParkedPixels pixels, int width, int height) {
+std::unique_ptr<Bitmap> Bitmap::FromParked(ParkedPixels pixels) {
   auto bitmap = std::make_unique<Bitmap>();
-  if (!pixels || width <= 0 || height <= 0) return bitmap;
+  if (!pixels || pixels->width <= 0 || pixels->height <= 0) return bitmap;
+  bitmap->width_ = pixels->width;
+  bitmap->height_ = pixels->height;
   bitmap->parked_ = std::move(pixels);
-  bitmap->width_ = width;
-  bitmap->height_ = height;
   return bitmap;
 }
 
@@ -94,13 +98,6 @@ void Bitmap::Restore() const {
   parked_.reset();
 }
 
-std::unique_ptr<Bitmap> Bitmap::Unpark(const ParkedPixels& pixels, int width, int height) {
-  if (!pixels || width <= 0 || height <= 0) return nullptr;
-  QImage image(width, height, QImage::Format_RGB32);
-  if (!Unpack(pixels, image)) return nullptr;
-  return std::make_unique<Bitmap>(std::move(image));
-}
-
 ParkingReader::ParkingReader(int width, int height) : width_(width), height_(height) {}
 
 std::unique_ptr<Bitmap> ParkingReader::Read(const QString& path) {
@@ -116,9 +113,7 @@ std::unique_ptr<Bitmap> ParkingReader::Read(const QString& path) {
     image = ReadPngAsRgb32(path, kImageAllocationLimitMb, std::move(target));
   }
   if (image.isNull()) image = ToRgb32(reader.read());
-  const int width = image.width();
-  const int height = image.height();
-  return Bitmap::FromParked(Bitmap::Pack(image), width, height);
+  return Bitmap::FromParked(Bitmap::Pack(image));
 }
 
 const QImage& Bitmap::Image() const {
@@ -165,7 +160,11 @@ std::unique_ptr<Bitmap> Bitmap::CloneArea(int x, int y, int w, int h) const {
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x > Width() - w || y > Height() - h) return nullptr;
   // A whole parked bitmap is copied by unpacking it once more, leaving the
   // source parked.
-  if (parked_ && x == 0 && y == 0 && w == width_ && h == height_) return Unpark(parked_, w, h);
+  if (parked_ && x == 0 && y == 0 && w == width_ && h == height_) {
+    QImage copy(w, h, QImage::Format_RGB32);
+    if (!Unpack(parked_, copy)) return nullptr;
+    return std::make_unique<Bitmap>(std::move(copy));
+  }
   QImage copy = Image().copy(x, y, w, h);
   if (copy.isNull()) return nullptr;
   return std::make_unique<Bitmap>(std::move(copy));

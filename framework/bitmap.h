@@ -42,21 +42,24 @@ class Bitmap {
   // the bitmap is empty or already parked.
   bool Park();
   bool IsParked() const { return parked_ != nullptr; }
+  // Compressed pixels with the size they unpack to.
+  struct PackedPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> bytes;
+  };
   // The compressed pixels of a parked bitmap (null otherwise). They never
   // change, so another thread may unpack them while this bitmap lives on.
-  using ParkedPixels = std::shared_ptr<const std::vector<uint8_t>>;
+  using ParkedPixels = std::shared_ptr<const PackedPixels>;
   ParkedPixels Parked() const { return parked_; }
-  // A bitmap of the given size made from parked pixels; null when they do
-  // not unpack to that size.
-  static std::unique_ptr<Bitmap> Unpark(const ParkedPixels& pixels, int width, int height);
-  // A bitmap that starts parked, from pixels packed by Pack.
-  static std::unique_ptr<Bitmap> FromParked(ParkedPixels pixels, int width, int height);
   // Packs a 32-bit image's pixels as Park does; null for an empty image.
   static ParkedPixels Pack(const QImage& image);
-  // Unpacks parked pixels into an existing 32-bit image of their size
-  // (written in place: it must share its pixels with no other image); false
-  // when they do not fit it.
+  // Unpacks into an existing 32-bit image of the pixels' size (written in
+  // place: it must share its pixels with no other image); false when the
+  // sizes differ or the pixels are damaged.
   static bool Unpack(const ParkedPixels& pixels, QImage& into);
+  // A bitmap that starts parked; an empty bitmap for null pixels.
+  static std::unique_ptr<Bitmap> FromParked(ParkedPixels pixels);
 
   // Identifies the pixels: it changes whenever they may have been written
   // (a LockBits), never when the bitmap is parked or brought back, and no

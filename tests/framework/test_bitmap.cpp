@@ -260,12 +260,13 @@ TEST(ParkedBitmap, AWholeCopyLeavesTheSourceParked) {
   // Another thread may unpack the shared compressed pixels.
   const Bitmap::ParkedPixels packed = bitmap.Parked();
   std::unique_ptr<Bitmap> fromThread;
-  std::thread worker([&] { fromThread = Bitmap::Unpark(packed, 64, 9); });
+  std::thread worker([&] {
+    QImage into(64, 9, QImage::Format_RGB32);
+    if (Bitmap::Unpack(packed, into)) fromThread = std::make_unique<Bitmap>(into);
+  });
   worker.join();
   ASSERT_NE(fromThread, nullptr);
   EXPECT_EQ(fromThread->Image(), original);
-  EXPECT_EQ(Bitmap::Unpark(packed, 63, 9), nullptr);
-  EXPECT_EQ(Bitmap::Unpark(nullptr, 64, 9), nullptr);
 }
 
 TEST(ParkedBitmap, AnEmptyBitmapIsNotParked) {
@@ -274,6 +275,52 @@ TEST(ParkedBitmap, AnEmptyBitmapIsNotParked) {
   EXPECT_FALSE(empty.IsParked());
   EXPECT_TRUE(empty.IsEmpty());
   EXPECT_NE(Bitmap().ContentKey(), empty.ContentKey());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ParkingReader, ReadsWhatFromFileReadsAndParksIt) {
+  const QString dir = TempDir();
+  // Two files of the reader's size (the second through the same memory),
+  // one 16-bit file that Qt's reader takes, one of another size, one that
+  // is no image.
+  const QImage first = Noise(40, 30);
+  const QImage second = Noise(40, 30).mirrored(true, false);
+  const QString paths[] = {Save(first, QStringLiteral("first.png")), Save(second, QStringLiteral("second.png")),
+                           Save(first.convertToFormat(QImage::Format_RGBA64), QStringLiteral("deep.png")),
+                           Save(Noise(41, 30), QStringLiteral("wide.png")), dir + QStringLiteral("/missing.png")};
+  ParkingReader reader(40, 30);
+  for (const QString& path : paths) {
+    SCOPED_TRACE(path.toStdString());
+    std::unique_ptr<Bitmap> parked = reader.Read(path);
+    std::unique_ptr<Bitmap> plain = Bitmap::FromFile(path);
+    EXPECT_EQ(parked->Width(), plain->Width());
+    EXPECT_EQ(parked->Height(), plain->Height());
+    EXPECT_EQ(parked->IsParked(), !plain->IsEmpty());
+    EXPECT_EQ(parked->Image(), plain->Image());
+  }
+  EXPECT_EQ(reader.Read(paths[0])->Image(), Bitmap(first).Image());
+}
+
+TEST(ParkedBitmap, PacksAndUnpacksIntoGivenMemory) {
+  const QImage original = Noise(16, 8);
+  const Bitmap::ParkedPixels packed = Bitmap::Pack(original);
+  ASSERT_NE(packed, nullptr);
+  QImage into(16, 8, QImage::Format_RGB32);
+  ASSERT_TRUE(Bitmap::Unpack(packed, into));
+  EXPECT_EQ(into, original);
+  // The same number of bytes in another shape is refused.
+  QImage wrong(8, 16, QImage::Format_RGB32);
+  EXPECT_FALSE(Bitmap::Unpack(packed, wrong));
+  EXPECT_FALSE(Bitmap::Unpack(nullptr, into));
+  EXPECT_EQ(Bitmap::Pack(QImage()), nullptr);
+  std::unique_ptr<Bitmap> bitmap = Bitmap::FromParked(packed);
+  EXPECT_EQ(bitmap->Width(), 16);
+  EXPECT_TRUE(bitmap->IsParked());
+  EXPECT_EQ(bitmap->Image(), original);
+  EXPECT_TRUE(Bitmap::FromParked(nullptr)->IsEmpty());
 }
 
 }  // namespace
