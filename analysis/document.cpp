@@ -199,7 +199,10 @@ void CVarenkoDoc::OnOpenFolder() {
   profile.WriteProfileString(section, entry, folder);
 
   WaitCursor wait;
+  // Reading the files lets the window draw itself; no command may start.
+  m_bRunning = true;
   LoadFolderImages(folder);
+  m_bRunning = false;
   if (m_vecOriginal.empty()) {
     wait.Restore();
     Prompts::Current().MessageBox(QStringLiteral("There are no png files in this folder"), MessageIcon::Error);
