@@ -34,33 +34,8 @@ QImage Blank8() {
 // line: everything outside the figures stays one area joined to the border.
 void FillPockets(ClassMap& map) {
   const int w = map.width;
-  const int h = map.height;
-  std::vector<uint8_t> reached(map.cls.size(), 0);
-  std::vector<size_t> stack;
-  auto reach = [&](int x, int y) {
-    const size_t i = static_cast<size_t>(y) * w + x;
-    if (reached[i] || map.cls[i] != kOutside) return;
-    reached[i] = 1;
-    stack.push_back(i);
-  };
-  for (int x = 0; x < w; ++x) {
-    reach(x, 0);
-    reach(x, h - 1);
-  }
-  for (int y = 0; y < h; ++y) {
-    reach(0, y);
-    reach(w - 1, y);
-  }
-  while (!stack.empty()) {
-    const size_t i = stack.back();
-    stack.pop_back();
-    const int x = static_cast<int>(i % w);
-    const int y = static_cast<int>(i / w);
-    if (x > 0) reach(x - 1, y);
-    if (x + 1 < w) reach(x + 1, y);
-    if (y > 0) reach(x, y - 1);
-    if (y + 1 < h) reach(x, y + 1);
-  }
+  const std::vector<uint8_t> reached = ReachFromBorder(
+      map.width, map.height, [&](int x, int y) { return map.cls[static_cast<size_t>(y) * w + x] == kOutside; });
   for (size_t i = 0; i < map.cls.size(); ++i)
     if (map.cls[i] == kOutside && !reached[i]) map.cls[i] = kLine;
 }

@@ -43,6 +43,40 @@ struct ChartLayout {
 // Draws both figures at `scale` pixels per unit, lines without anti-aliasing.
 ClassMap RenderClasses(double scale, double top);
 
+// The pixels of a w x h page that a 4-connected path of open pixels joins to
+// the page's border (1), and the others (0). open(x, y) says whether a path
+// may step on a pixel.
+template <class Open>
+std::vector<uint8_t> ReachFromBorder(int w, int h, Open open) {
+  std::vector<uint8_t> reached(static_cast<size_t>(w) * h, 0);
+  std::vector<size_t> stack;
+  auto reach = [&](int x, int y) {
+    const size_t i = static_cast<size_t>(y) * w + x;
+    if (reached[i] || !open(x, y)) return;
+    reached[i] = 1;
+    stack.push_back(i);
+  };
+  for (int x = 0; x < w; ++x) {
+    reach(x, 0);
+    reach(x, h - 1);
+  }
+  for (int y = 0; y < h; ++y) {
+    reach(0, y);
+    reach(w - 1, y);
+  }
+  while (!stack.empty()) {
+    const size_t i = stack.back();
+    stack.pop_back();
+    const int x = static_cast<int>(i % w);
+    const int y = static_cast<int>(i / w);
+    if (x > 0) reach(x - 1, y);
+    if (x + 1 < w) reach(x + 1, y);
+    if (y > 0) reach(x, y - 1);
+    if (y + 1 < h) reach(x, y + 1);
+  }
+  return reached;
+}
+
 // Finds the scale whose body count comes closest to kBodyPixels, then moves the
 // remaining difference between body and the lines' inner edge, spread evenly
 // along the outlines. The result has exactly kBodyPixels body pixels.

@@ -294,34 +294,9 @@ MarkCounts CountMarks(const ClassMap& map, const QImage& drawing) {
   const int w = map.width;
   const int h = map.height;
   auto marked = [&](int x, int y) { return IsMarked(rgba.constScanLine(y) + 4 * x); };
-  // Walk the unmarked pixels that the outside of the image reaches: every
+  // The unmarked pixels that the outside of the image reaches: every
   // unmarked pixel of the border, and on from there to 4-neighbours.
-  std::vector<uint8_t> reached(static_cast<size_t>(w) * h, 0);
-  std::vector<int> stack;
-  auto reach = [&](int x, int y) {
-    const size_t i = static_cast<size_t>(y) * w + x;
-    if (reached[i] || marked(x, y)) return;
-    reached[i] = 1;
-    stack.push_back(static_cast<int>(i));
-  };
-  for (int x = 0; x < w; ++x) {
-    reach(x, 0);
-    reach(x, h - 1);
-  }
-  for (int y = 0; y < h; ++y) {
-    reach(0, y);
-    reach(w - 1, y);
-  }
-  while (!stack.empty()) {
-    const int i = stack.back();
-    stack.pop_back();
-    const int x = i % w;
-    const int y = i / w;
-    if (x > 0) reach(x - 1, y);
-    if (x + 1 < w) reach(x + 1, y);
-    if (y > 0) reach(x, y - 1);
-    if (y + 1 < h) reach(x, y + 1);
-  }
+  const std::vector<uint8_t> reached = ReachFromBorder(w, h, [&](int x, int y) { return !marked(x, y); });
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       if (map.At(x, y) != kBody) continue;
