@@ -270,6 +270,12 @@ void CMainFrame::ResetToolBar(QToolBar* bar) {
 }
 
 QToolBar* CMainFrame::CreateToolBar(const QString& name) {
+  QToolBar* bar = AddUserToolBar(name);
+  SaveToolBars();
+  return bar;
+}
+
+QToolBar* CMainFrame::AddUserToolBar(const QString& name) {
   auto* bar = new QToolBar(name, this);
   bar->setObjectName(QStringLiteral("User:%1").arg(name));
   bar->setIconSize(QSize(32, 32));
@@ -277,7 +283,6 @@ QToolBar* CMainFrame::CreateToolBar(const QString& name) {
   addToolBar(Qt::TopToolBarArea, bar);
   AddCustomizeButton(bar);
   m_userToolBars << bar;
-  SaveToolBars();
   return bar;
 }
 
@@ -483,14 +488,7 @@ void CMainFrame::RestoreToolBars() {
   settings.beginGroup(QString::fromLatin1(kWorkspaceSection));
   const QString userNames = settings.value(QStringLiteral("UserToolBars")).toString();
   QList<QPair<QToolBar*, QString>> layouts;
-  for (const QString& name : userNames.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-    auto* bar = new QToolBar(name, this);
-    bar->setObjectName(QStringLiteral("User:%1").arg(name));
-    bar->setIconSize(QSize(32, 32));
-    addToolBar(Qt::TopToolBarArea, bar);
-    AddCustomizeButton(bar);
-    m_userToolBars << bar;
-  }
+  for (const QString& name : userNames.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) AddUserToolBar(name);
   for (QToolBar* bar : ToolBars()) {
     const QVariant stored = settings.value(QStringLiteral("ToolBar-%1").arg(bar->objectName()));
     if (stored.isValid()) layouts << qMakePair(bar, stored.toString());

@@ -65,6 +65,8 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   void BuildStatusBar();
   QAction* SetUpAction(unsigned id, const std::string& text);
   void AddCustomizeButton(QToolBar* bar);
+  // A user's tool bar with its customise button, not yet saved.
+  QToolBar* AddUserToolBar(const QString& name);
   // The pane menu: every bar with its visibility, then "Customize...".
   void FillBarsMenu(QMenu* menu);
   void AddBarsTo(QMenu* menu);

@@ -219,8 +219,7 @@ void CVarenkoView::DrawImagePane(QPainter& painter, const Rect& dest, const Rect
       painter.drawImage(QPoint(dest.left, dest.top), Scaled(pane, *image, src, QSize(dest.Width(), dest.Height())));
     }
   }
-  const bool folderView = m_pDocument->m_vecOriginal.size() >= 2 && m_pDocument->m_bFolderMode;
-  if (folderView && pane == 1 && m_bProbe) DrawLegend(painter, dest);
+  if (m_pDocument->IsFolderView() && pane == 1 && m_bProbe) DrawLegend(painter, dest);
   if (pane < m_layout.m_vecPanes.size()) DrawInfoText(painter, pane, image, dest);
 }
 
@@ -274,7 +273,7 @@ QStringList CVarenkoView::InfoLines(size_t pane) const {
   const CVarenkoDoc& doc = *m_pDocument;
   if (doc.m_nBodyPixels == 0) return lines;
   const size_t n = doc.m_vecOriginal.size();
-  const bool folderView = n >= 2 && doc.m_bFolderMode;
+  const bool folderView = doc.IsFolderView();
   if (pane == 0) {
     if (folderView) {
       lines << (doc.m_nCurrent < doc.m_vecFileName.size() ? Format("%s", doc.m_vecFileName[doc.m_nCurrent]) : QString())
