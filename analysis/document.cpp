@@ -5,6 +5,7 @@
 #include "analysis/threshold.h"
 #include "analysis/waitdialog.h"
 #include "framework/application.h"
+#include "framework/files.h"
 #include "framework/frame.h"
 #include "framework/orderedwork.h"
 #include "framework/profile.h"
@@ -51,7 +52,9 @@ void CVarenkoDoc::RequestLayout() {
 }
 
 bool CVarenkoDoc::OnNewDocument() {
-  if (!Document::OnNewDocument()) return false;
+  // A run at work lets the window draw itself, and with it drops and timers
+  // reach the program: the set it works on must stay as it is.
+  if (m_bRunning || !Document::OnNewDocument()) return false;
   ClearImages();
   LoadResources();
   RequestLayout();
@@ -59,7 +62,7 @@ bool CVarenkoDoc::OnNewDocument() {
 }
 
 bool CVarenkoDoc::OnOpenDocument(const QString& path) {
-  if (!Document::OnOpenDocument(path)) return false;
+  if (m_bRunning || !Document::OnOpenDocument(path)) return false;
   m_bFolderMode = false;
   ClearImages();
   // A path on the command line opens into a document that never ran
@@ -171,6 +174,32 @@ bool NameOrder(const QString& a, const QString& b) {
   return a < b;
 }
 
+// What a worker takes besides its own memory while it works: its thread's
+// stack, the decoder's and the packer's buffers, the smart area's masks.
+constexpr size_t kWorkerRoom = size_t{48} << 20;
+
+// Makes the memory of up to `most` workers with `make`, which throws
+// std::bad_alloc when there is none, for as many workers as there is memory
+// for, each with room to spare for its work. Under a memory limit a run then
+// goes on with fewer workers instead of failing in all of them.
+template <class Make>
+void StartWorkers(int most, Make make) {
+  // Each worker's room is held until all are made, and then given back for
+  // their work.
+  std::vector<std::unique_ptr<uint8_t[]>> rooms;
+  for (int t = 0; t < most; ++t) {
+    try {
+      rooms.emplace_back(new uint8_t[kWorkerRoom]);
+      make();
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+  }
+}
+
+// Told when a run cannot have the memory for even one worker.
+const QString kNoMemoryMessage = QStringLiteral("There is not enough memory to process the images");
+
 // Lets the progress dialog draw itself while no user input reaches any
 // window, so no other command can start during a run.
 void Pump() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
@@ -201,60 +230,64 @@ void CVarenkoDoc::OnOpenFolder() {
   WaitCursor wait;
   // Reading the files lets the window draw itself; no command may start.
   m_bRunning = true;
-  LoadFolderImages(folder);
+  const bool read = LoadFolderImages(folder);
   m_bRunning = false;
   if (m_vecOriginal.empty()) {
     wait.Restore();
-    Prompts::Current().MessageBox(QStringLiteral("There are no png files in this folder"), MessageIcon::Error);
+    Prompts::Current().MessageBox(read ? QStringLiteral("There are no png files in this folder") : kNoMemoryMessage,
+                                  MessageIcon::Error);
     return;
   }
-  ProcessFolderSet();
+  // The blank chart the new document loaded becomes the frequency map.
+  ProcessFolderSet(std::move(m_pFinalImage));
 }
 
-int CVarenkoDoc::WorkerThreads() const {
-  return m_nWorkerThreads > 0 ? m_nWorkerThreads : OrderedWork<int>::DefaultThreads();
+int CVarenkoDoc::WorkerThreads(size_t jobs) const {
+  const int threads = m_nWorkerThreads > 0 ? m_nWorkerThreads : OrderedWork<int>::DefaultThreads(kMostWorkers);
+  return static_cast<int>(std::clamp<size_t>(jobs, 1, static_cast<size_t>(threads)));
 }
 
-void CVarenkoDoc::LoadFolderImages(const QString& folder) {
+bool CVarenkoDoc::LoadFolderImages(const QString& folder) {
   m_vecOriginal.clear();
   m_vecFileName.clear();
   QDir::setCurrent(folder);
-  QDir dir(folder);
-  dir.setNameFilters({QStringLiteral("*.png")});
-  dir.setFilter(QDir::Files | QDir::Hidden | QDir::System);
-  QStringList names = dir.entryList();
-  std::sort(names.begin(), names.end(), NameOrder);
-  std::vector<QString> paths;
-  for (const QString& name : names) paths.push_back(dir.filePath(name));
+  // Regular files only: a FIFO or a device named like a drawing would never
+  // finish reading.
+  std::vector<FolderFile> files = ListFolderFiles(folder, QStringLiteral(".png"));
+  std::stable_sort(files.begin(), files.end(),
+                   [](const FolderFile& a, const FolderFile& b) { return NameOrder(a.name, b.name); });
+  QByteArray base = LocalPath(folder);
+  if (!base.endsWith('/')) base += '/';
   const int w = m_pBodyMask ? m_pBodyMask->Width() : 0;
   const int h = m_pBodyMask ? m_pBodyMask->Height() : 0;
 
-  // Files are read on all cores; each drawing kept is parked at once, so a
-  // folder of any size fits in memory. Files that are no image read as
-  // 0 x 0 and are left out with the rest of the wrong sizes.
-  const int threads = WorkerThreads();
+  // Files are read on several cores; each drawing kept is parked at once,
+  // so a folder of any size fits in memory. A file of another size is left
+  // out after reading its header; one that is no image, or whose memory
+  // cannot be had, reads as empty and is left out too.
   std::vector<std::unique_ptr<ParkingReader>> readers;
-  for (int t = 0; t < threads; ++t) readers.push_back(std::make_unique<ParkingReader>(w, h));
+  StartWorkers(WorkerThreads(files.size()), [&] { readers.push_back(std::make_unique<ParkingReader>(w, h)); });
+  if (readers.empty()) return false;
+  const int threads = static_cast<int>(readers.size());
   OrderedWork<std::unique_ptr<Bitmap>> reading(
-      paths.size(), threads, 4 * static_cast<size_t>(threads), [&](size_t i, int worker) -> std::unique_ptr<Bitmap> {
-        std::unique_ptr<Bitmap> drawing = readers[static_cast<size_t>(worker)]->Read(paths[i]);
-        if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) {
-          return nullptr;
-        }
+      files.size(), threads, 4 * static_cast<size_t>(threads), [&](size_t i, int worker) -> std::unique_ptr<Bitmap> {
+        std::unique_ptr<Bitmap> drawing = readers[static_cast<size_t>(worker)]->Read(base + files[i].localName);
+        if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) return nullptr;
         return drawing;
       });
-  for (size_t i = 0; i < paths.size(); ++i) {
+  for (size_t i = 0; i < files.size(); ++i) {
     std::unique_ptr<Bitmap> drawing = reading.Take(i, Pump);
     if (!drawing) continue;
     m_vecOriginal.push_back(std::move(drawing));
-    m_vecFileName.push_back(names[static_cast<int>(i)]);
+    m_vecFileName.push_back(files[i].name);
   }
+  return true;
 }
 
 namespace {
 
 // What a worker makes of one drawing: the processed copy, parked, and its
-// count of selected pixels; no copy when none could be made.
+// count of selected pixels; no copy and the count 0 when none could be made.
 struct ProcessedDrawing {
   std::unique_ptr<Bitmap> copy;
   int count = 0;
@@ -262,8 +295,8 @@ struct ProcessedDrawing {
 
 }  // namespace
 
-void CVarenkoDoc::ProcessFolderSet() {
-  if (!m_pBodyMask) return;
+void CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
+  if (!m_pBodyMask || m_vecOriginal.empty()) return;
   m_bRunning = true;
   WaitCursor wait;
   // Everything a worker needs is copied out of the document first: workers
@@ -279,11 +312,27 @@ void CVarenkoDoc::ProcessFolderSet() {
     original->Park();
     originals.push_back(original->Parked());
   }
-  const int threads = WorkerThreads();
+  // Each worker unpacks drawing after drawing into the same memory and
+  // keeps frequency counts of its own. Only as many workers start as there
+  // is memory for.
   std::vector<std::unique_ptr<FrequencyCounts>> counts;
-  // Each worker unpacks drawing after drawing into the same memory.
-  std::vector<QImage> scratch(static_cast<size_t>(threads));
-  for (int t = 0; t < threads; ++t) counts.push_back(std::make_unique<FrequencyCounts>(body));
+  std::vector<QImage> scratch;
+  StartWorkers(WorkerThreads(originals.size()), [&] {
+    auto workerCounts = std::make_unique<FrequencyCounts>(body);
+    QImage pixels(w, h, QImage::Format_RGB32);
+    if (pixels.isNull()) throw std::bad_alloc();
+    counts.push_back(std::move(workerCounts));
+    scratch.push_back(std::move(pixels));
+  });
+  if (counts.empty()) {
+    // What was shown before stays: the set keeps its copies, if any.
+    if (!m_pFinalImage) m_pFinalImage = std::move(chart);
+    m_bRunning = false;
+    wait.Restore();
+    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
+    return;
+  }
+  const int threads = static_cast<int>(counts.size());
 
   Application* app = Application::Instance();
   CDlgWait dialog(app != nullptr ? app->GetMainWnd() : nullptr);
@@ -294,47 +343,53 @@ void CVarenkoDoc::ProcessFolderSet() {
   dialog.ShowCentred();
 
   // Each drawing on its own: a 32-bit copy, the smart-area filling, the
-  // pixel rule and its count, and its marks added to this worker's
-  // frequency counts. The sums of the workers' counts do not depend on
-  // which worker took which drawing.
+  // pixel rule and its count, and, once its copy is made, its marks added
+  // to this worker's frequency counts. The sums of the workers' counts do
+  // not depend on which worker took which drawing.
   OrderedWork<ProcessedDrawing> work(
       originals.size(), threads, 2 * static_cast<size_t>(threads), [&](size_t i, int worker) {
-        ProcessedDrawing result;
         QImage& pixels = scratch[static_cast<size_t>(worker)];
-        if (pixels.isNull()) pixels = QImage(w, h, QImage::Format_RGB32);
-        if (!Bitmap::Unpack(originals[i], pixels)) return result;
+        if (!Bitmap::Unpack(originals[i], pixels)) return ProcessedDrawing{};
         const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
         if (smartArea) FillSmartArea(data, body);
+        ProcessedDrawing result;
         result.count = ApplyPixelRule(data, body);
+        result.copy = Bitmap::FromParked(Bitmap::Pack(pixels));
+        if (result.copy->IsEmpty()) return ProcessedDrawing{};
         const double ratio = static_cast<double>(result.count) * 100.0 / static_cast<double>(bodyPixels);
         // A ratio that is not a number is below every threshold.
         counts[static_cast<size_t>(worker)]->Add(data, ratio >= threshold);
-        result.copy = Bitmap::FromParked(Bitmap::Pack(pixels));
-        if (result.copy->IsEmpty()) result.copy.reset();
         return result;
       });
+  // The new copies and counts are gathered aside: the drawing on show keeps
+  // its old copy until the run ends. A drawing whose copy could not be made
+  // gets an empty entry with the count 0, so every copy stays beside its
+  // own original.
+  std::vector<std::unique_ptr<Bitmap>> processed;
+  std::vector<int> selected;
   for (size_t i = 0; i < originals.size(); ++i) {
     dialog.m_staticText->setText(Format("Processing file %d from %d...", static_cast<int>(i + 1), n));
     dialog.m_progress->setValue(static_cast<int>(i + 1));
     Pump();
     ProcessedDrawing result = work.Take(i, Pump);
-    // A drawing whose copy could not be made keeps its original only.
-    if (!result.copy) continue;
-    m_vecProcessed.push_back(std::move(result.copy));
-    m_vecSelectedPixels.push_back(result.count);
+    processed.push_back(std::move(result.copy));
+    selected.push_back(result.count);
   }
 
   dialog.m_staticText->setText(QStringLiteral("Creating final image..."));
   Pump();
   for (int t = 1; t < threads; ++t) counts[0]->Merge(*counts[static_cast<size_t>(t)]);
-  m_nMaxFrequency = static_cast<int>(counts[0]->MaxAll());
-  m_nMaxFrequencyCS = static_cast<int>(counts[0]->MaxCs());
-  m_nMaxFrequencyNonCS = static_cast<int>(counts[0]->MaxNonCs());
-  if (m_pFinalImage) {
-    Bitmap::Lock map = m_pFinalImage->LockBits();
+  if (chart) {
+    Bitmap::Lock map = chart->LockBits();
     if (map.ok()) counts[0]->ColourMap(map.data());
   }
   dialog.hide();
+  m_vecProcessed = std::move(processed);
+  m_vecSelectedPixels = std::move(selected);
+  m_pFinalImage = std::move(chart);
+  m_nMaxFrequency = static_cast<int>(counts[0]->MaxAll());
+  m_nMaxFrequencyCS = static_cast<int>(counts[0]->MaxCs());
+  m_nMaxFrequencyNonCS = static_cast<int>(counts[0]->MaxNonCs());
   m_bRunning = false;
   m_nReadyAround = kNoneReady;
   KeepReady();
@@ -368,9 +423,9 @@ void CVarenkoDoc::OnSmartArea() {
                                       m_bSmartArea ? 1 : 0);
   const size_t n = m_vecOriginal.size();
   if (n == 0) return;
-  m_vecProcessed.clear();
-  m_vecSelectedPixels.clear();
   if (n == 1) {
+    m_vecProcessed.clear();
+    m_vecSelectedPixels.clear();
     WaitCursor wait;
     const Bitmap& original = *m_vecOriginal[0];
     std::unique_ptr<Bitmap> copy = original.CloneArea(0, 0, original.Width(), original.Height());
@@ -382,9 +437,9 @@ void CVarenkoDoc::OnSmartArea() {
     RequestLayout();
     return;
   }
-  // A fresh blank chart for the new frequency map.
-  m_pFinalImage = Bitmap::FromResource(res::IDB_BLANK_CHART);
-  ProcessFolderSet();
+  // A fresh blank chart for the new frequency map; the old map and copies
+  // stay on show until the run ends.
+  ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART));
 }
 
 void CVarenkoDoc::OnUpdateSmartArea(CmdUI* ui) { ui->SetCheck(m_bSmartArea ? 1 : 0); }

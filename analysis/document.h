@@ -61,21 +61,27 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   void OnOpenFolder();
   // Lists the folder's PNG drawings of the body mask's size, by name
   // without regard to letter case, and makes the folder the current one.
-  void LoadFolderImages(const QString& folder);
+  // False when there was not memory enough to read even one file.
+  bool LoadFolderImages(const QString& folder);
   // Switches the smart-area option, stores it and measures the loaded
   // drawings again.
   void OnSmartArea();
   void OnUpdateSmartArea(CmdUI* ui);
 
-  // True while a folder run or a re-run is at work.
-  bool IsRunning() const { return m_bRunning; }
+  // True while a folder run or a re-run is at work: the drawings cannot be
+  // changed then, nor a new document started or a file opened.
+  bool IsRunning() const override { return m_bRunning; }
 
   // Parks the drawings of a folder set that are far from the one on show
   // and unpacks it and its neighbours.
   void KeepReady() const;
 
-  // Worker threads of a folder run; 0 means one per core.
+  // Worker threads of a folder run; 0 means one per core, up to
+  // kMostWorkers.
   int m_nWorkerThreads = 0;
+  // More workers than this make a run no faster here: memory bandwidth is
+  // the limit by then, and each worker takes about 55 MB.
+  static constexpr int kMostWorkers = 8;
 
   DocumentView* m_pView = nullptr;
   bool m_bFolderMode = false;
@@ -95,9 +101,11 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
  private:
   // Measures every loaded drawing again, with the progress dialog: the
   // processed copies and counts, the three frequency counts and their
-  // highest values, and the frequency map on the blank chart.
-  void ProcessFolderSet();
-  int WorkerThreads() const;
+  // highest values, and the frequency map coloured on the given blank
+  // chart. The set keeps what it showed until the new one is complete.
+  void ProcessFolderSet(std::unique_ptr<Bitmap> chart);
+  // Worker threads for the given number of jobs.
+  int WorkerThreads(size_t jobs) const;
   // Asks for KeepReady once the event loop is free, when the drawing on
   // show changed.
   void ScheduleKeepReady() const;

@@ -47,8 +47,13 @@ FrameWindow* Application::GetMainWnd() const { return template_ ? template_->Get
 
 Document* Application::GetDocument() const { return template_ ? template_->GetDocument() : nullptr; }
 
+bool Application::IsBusy() const {
+  const Document* document = GetDocument();
+  return document != nullptr && document->IsRunning();
+}
+
 Document* Application::OpenDocumentFile(const QString& path) {
-  if (!template_) return nullptr;
+  if (!template_ || IsBusy()) return nullptr;
   Document* document = template_->OpenDocumentFile(path);
   if (document != nullptr && !path.isEmpty() && recentFiles_) recentFiles_->Add(path);
   return document;
@@ -64,10 +69,11 @@ bool Application::ProcessShellCommand(const QStringList& arguments) {
 }
 
 void Application::OnFileNew() {
-  if (template_) template_->OpenDocumentFile(QString());
+  if (template_ && !IsBusy()) template_->OpenDocumentFile(QString());
 }
 
 void Application::OnFileOpen() {
+  if (IsBusy()) return;
   FileDialogOptions options;
   options.title = QStringLiteral("Open");
   options.filter = QStringLiteral("All Files (*)");
@@ -80,7 +86,7 @@ void Application::OnAppExit() {
 }
 
 void Application::OnOpenRecentFile(unsigned id) {
-  if (!recentFiles_) return;
+  if (!recentFiles_ || IsBusy()) return;
   const int index = static_cast<int>(id - res::ID_FILE_MRU_FILE1);
   if (index >= recentFiles_->Files().size()) return;
   // A file that cannot be opened any more leaves the list.

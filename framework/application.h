@@ -42,6 +42,9 @@ class Application : public CommandMapped<Application> {
   FrameWindow* GetMainWnd() const;
   Document* GetDocument() const;
 
+  // True while the document is at work (a long run that lets the window
+  // draw): no file is opened and no new document started meanwhile.
+  bool IsBusy() const;
   // Opens a file through the template; a success goes to the recent files.
   Document* OpenDocumentFile(const QString& path);
   // Runs the command line: a file path opens it, no path starts a new

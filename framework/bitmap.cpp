@@ -1,11 +1,13 @@
 #include "framework/bitmap.h"
 
+#include "framework/files.h"
 #include "framework/pngdecode.h"
 #include "resources/resource.h"
 
 #include <QImageReader>
 
 #include <zstd.h>
+#include <zstd_errors.h>
 
 #include <atomic>
 #include <cstring>
@@ -33,7 +35,11 @@ Bitmap::Bitmap(QImage image)
     : image_(ToRgb32(std::move(image))),
       width_(image_.width()),
       height_(image_.height()),
-      contentKey_(NewContentKey()) {}
+      contentKey_(NewContentKey()) {
+  // Qt's reader takes a scale from names such as "plain@2x.png"; a drawing
+  // is always shown and measured pixel for pixel.
+  if (!image_.isNull()) image_.setDevicePixelRatio(1.0);
+}
 
 Bitmap::~Bitmap() = default;
 
@@ -53,14 +59,24 @@ constexpr int kParkLevel = 1;
 Bitmap::ParkedPixels Bitmap::Pack(const QImage& image) {
   if (image.isNull() || image.format() != QImage::Format_RGB32) return nullptr;
   const size_t size = static_cast<size_t>(image.sizeInBytes());
-  // Left uninitialised: the packed pixels take a small part of the bound,
-  // and only that part is ever touched.
   const size_t bound = ZSTD_compressBound(size);
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[bound]);
-  const size_t used = ZSTD_compress(buffer.get(), bound, image.constBits(), size, kParkLevel);
-  if (ZSTD_isError(used)) return nullptr;
-  return std::make_shared<const PackedPixels>(
-      PackedPixels{image.width(), image.height(), std::vector<uint8_t>(buffer.get(), buffer.get() + used)});
+  // A drawing packs into a small part of its size: room for a sixteenth is
+  // tried first, the whole bound only when that is not enough.
+  try {
+    for (const size_t room : {std::min(bound, size / 16 + 4096), bound}) {
+      std::vector<uint8_t> bytes(room);
+      const size_t used = ZSTD_compress(bytes.data(), room, image.constBits(), size, kParkLevel);
+      if (ZSTD_isError(used)) {
+        if (ZSTD_getErrorCode(used) == ZSTD_error_dstSize_tooSmall && room < bound) continue;
+        return nullptr;
+      }
+      bytes.resize(used);
+      bytes.shrink_to_fit();
+      return std::make_shared<const PackedPixels>(PackedPixels{image.width(), image.height(), std::move(bytes)});
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return nullptr;
 }
 
 bool Bitmap::Unpack(const ParkedPixels& pixels, QImage& into) {
@@ -94,25 +110,68 @@ bool Bitmap::Park() {
 void Bitmap::Restore() const {
   if (!parked_) return;
   QImage image(width_, height_, QImage::Format_RGB32);
-  image_ = Unpack(parked_, image) ? std::move(image) : QImage();
+  // Without memory for the pixels they stay parked: this use finds no image
+  // and a later one tries again; nothing is lost.
+  if (!Unpack(parked_, image)) return;
+  image_ = std::move(image);
   parked_.reset();
 }
 
-ParkingReader::ParkingReader(int width, int height) : width_(width), height_(height) {}
+namespace {
 
-std::unique_ptr<Bitmap> ParkingReader::Read(const QString& path) {
+// The format of the image on an open device and the size its header gives
+// (invalid when the format keeps it elsewhere), read from the device's start
+// without decoding any pixel.
+struct ImageHeader {
+  QByteArray format;
+  QSize size;
+};
+ImageHeader ReadHeader(QIODevice& device) {
   EnsureAllocationLimit();
-  QImageReader reader(path);
-  reader.setAutoTransform(false);
-  QImage image;
-  if (reader.format() == "png" && width_ > 0 && height_ > 0) {
-    buffer_.resize(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4);
-    // A fresh image over the same memory each time: only the pixels are
-    // reused, never another file's texts or resolution.
-    QImage target(buffer_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
-    image = ReadPngAsRgb32(path, kImageAllocationLimitMb, std::move(target));
+  QImageReader reader(&device);
+  ImageHeader header{reader.format(), QSize()};
+  if (reader.supportsOption(QImageIOHandler::Size)) header.size = reader.size();
+  return header;
+}
+
+// Reads the image of the given format from the device's start.
+QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {
+  EnsureAllocationLimit();
+  // A PNG file is decoded straight into 32-bit pixels; whatever that
+  // decoder leaves alone goes through Qt's reader.
+  if (format == "png" && device.seek(0)) {
+    QImage image = ReadPngAsRgb32(device, kImageAllocationLimitMb, std::move(scratch));
+    if (!image.isNull()) return image;
   }
-  if (image.isNull()) image = ToRgb32(reader.read());
+  if (!device.seek(0)) return QImage();
+  QImageReader reader(&device);
+  reader.setAutoTransform(false);
+  return ToRgb32(reader.read());
+}
+
+QImage ReadImage(QIODevice& device) { return ReadImage(device, ReadHeader(device).format, QImage()); }
+
+}  // namespace
+
+ParkingReader::ParkingReader(int width, int height)
+    : width_(std::max(width, 0)),
+      height_(std::max(height, 0)),
+      buffer_(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4) {}
+
+std::unique_ptr<Bitmap> ParkingReader::Read(const QByteArray& localPath) {
+  const std::unique_ptr<QFile> file = OpenRegularFile(localPath);
+  if (!file) return std::make_unique<Bitmap>();
+  // An image of another size is left out on its header's word, before any
+  // memory is spent on it: a folder's large pictures that are no drawings
+  // cost a few bytes of reading each.
+  const ImageHeader header = ReadHeader(*file);
+  if (header.size.isValid() && header.size != QSize(width_, height_)) return std::make_unique<Bitmap>();
+  // A fresh image over the same memory each time: only the pixels are
+  // reused, never another file's texts or resolution.
+  QImage target;
+  if (!buffer_.empty()) target = QImage(buffer_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
+  const QImage image = ReadImage(*file, header.format, std::move(target));
+  if (image.size() != QSize(width_, height_)) return std::make_unique<Bitmap>();
   return Bitmap::FromParked(Bitmap::Pack(image));
 }
 
@@ -122,16 +181,9 @@ const QImage& Bitmap::Image() const {
 }
 
 std::unique_ptr<Bitmap> Bitmap::FromFile(const QString& path) {
-  EnsureAllocationLimit();
-  QImageReader reader(path);
-  reader.setAutoTransform(false);
-  // A file Qt reads as PNG is decoded straight into 32-bit pixels; whatever
-  // that decoder leaves alone goes through Qt's reader as before.
-  if (reader.format() == "png") {
-    QImage image = ReadPngAsRgb32(path, kImageAllocationLimitMb);
-    if (!image.isNull()) return std::make_unique<Bitmap>(std::move(image));
-  }
-  return std::make_unique<Bitmap>(reader.read());
+  const std::unique_ptr<QFile> file = OpenRegularFile(LocalPath(path));
+  if (!file) return std::make_unique<Bitmap>();
+  return std::make_unique<Bitmap>(ReadImage(*file));
 }
 
 QString Bitmap::ResourcePath(int id) {
@@ -151,9 +203,9 @@ QString Bitmap::ResourcePath(int id) {
 }
 
 std::unique_ptr<Bitmap> Bitmap::FromResource(int id) {
-  const QString path = ResourcePath(id);
-  if (path.isEmpty()) return std::make_unique<Bitmap>();
-  return FromFile(path);
+  QFile file(ResourcePath(id));
+  if (file.fileName().isEmpty() || !file.open(QIODevice::ReadOnly)) return std::make_unique<Bitmap>();
+  return std::make_unique<Bitmap>(ReadImage(file));
 }
 
 std::unique_ptr<Bitmap> Bitmap::CloneArea(int x, int y, int w, int h) const {

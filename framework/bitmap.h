@@ -25,8 +25,10 @@ class Bitmap {
   Bitmap(const Bitmap&) = delete;
   Bitmap& operator=(const Bitmap&) = delete;
 
-  // Reads any image format Qt knows. A file that cannot be read, or that
-  // claims a size beyond the image allocation limit, gives an empty bitmap.
+  // Reads any image format Qt knows from a regular file (or a link to one).
+  // A file that cannot be read, anything that is not a regular file, or a
+  // file that claims a size beyond the image allocation limit gives an
+  // empty bitmap.
   static std::unique_ptr<Bitmap> FromFile(const QString& path);
   // One of the images the program carries (resource ids in resource.h); an
   // unknown id or a missing resource gives an empty bitmap.
@@ -52,7 +54,8 @@ class Bitmap {
   // change, so another thread may unpack them while this bitmap lives on.
   using ParkedPixels = std::shared_ptr<const PackedPixels>;
   ParkedPixels Parked() const { return parked_; }
-  // Packs a 32-bit image's pixels as Park does; null for an empty image.
+  // Packs a 32-bit image's pixels as Park does; null for an empty image or
+  // when memory runs out.
   static ParkedPixels Pack(const QImage& image);
   // Unpacks into an existing 32-bit image of the pixels' size (written in
   // place: it must share its pixels with no other image); false when the
@@ -115,10 +118,15 @@ class Bitmap {
 // fresh one. One reader per thread.
 class ParkingReader {
  public:
+  // Takes the memory for one image of the size at once; throws
+  // std::bad_alloc when there is none.
   ParkingReader(int width, int height);
-  // The file as a parked bitmap: what FromFile reads, parked; an empty
-  // bitmap when the file cannot be read.
-  std::unique_ptr<Bitmap> Read(const QString& path);
+  // The file, named by the bytes the file system knows it by, as a parked
+  // bitmap: what FromFile reads, parked. An empty bitmap when the file
+  // cannot be read or its image has another size than the reader's; the
+  // size is taken from the file's header where it gives one, before any
+  // pixel is decoded.
+  std::unique_ptr<Bitmap> Read(const QByteArray& localPath);
 
  private:
   int width_;

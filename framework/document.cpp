@@ -1,9 +1,7 @@
 #include "framework/document.h"
 
+#include "framework/files.h"
 #include "framework/prompts.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 bool Document::OnNewDocument() {
   m_strPathName.clear();
@@ -11,9 +9,8 @@ bool Document::OnNewDocument() {
 }
 
 bool Document::OnOpenDocument(const QString& path) {
-  QFile file(path);
-  if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-    const QString reason = QFileInfo(path).isDir() ? QStringLiteral("It is a folder.") : file.errorString();
+  QString reason;
+  if (!CanOpenForReading(path, &reason)) {
     Prompts::Current().MessageBox(QStringLiteral("Cannot open %1.\n%2").arg(path, reason), MessageIcon::Error);
     return false;
   }

@@ -16,6 +16,10 @@ class Document : public CommandTarget {
   // the user why and fails. Derived documents read the file after this.
   virtual bool OnOpenDocument(const QString& path);
 
+  // True while the document is at work on its contents and lets the window
+  // draw meanwhile: nothing may open a file or start a new document then.
+  virtual bool IsRunning() const { return false; }
+
   const QString& GetPathName() const { return m_strPathName; }
   void SetPathName(const QString& path) { m_strPathName = path; }
 

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -15,7 +16,9 @@
 // consumer in job order. Workers stay at most `window` jobs ahead of the
 // consumer, which bounds the memory that finished results hold. The job
 // receives its index and the number of the worker that runs it (0 to
-// threads - 1), so a worker can keep data of its own.
+// threads - 1), so a worker can keep data of its own. A job that throws
+// (memory ran out) gives a default-made Result, the caller's "nothing made",
+// and the work goes on: no exception ever leaves a worker thread.
 template <class Result>
 class OrderedWork {
  public:
@@ -24,7 +27,12 @@ class OrderedWork {
   OrderedWork(size_t count, int threads, size_t window, Job job)
       : job_(std::move(job)), results_(count), window_(std::max<size_t>(window, 1)) {
     threads = std::max(1, threads);
-    for (int w = 0; w < threads; ++w) workers_.emplace_back([this, w] { Work(w); });
+    // A thread the system cannot start (no memory for its stack) is done
+    // without; with none at all, Take runs each job itself.
+    try {
+      for (int w = 0; w < threads; ++w) workers_.emplace_back([this, w] { Work(w); });
+    } catch (const std::system_error&) {
+    }
   }
 
   ~OrderedWork() {
@@ -42,6 +50,7 @@ class OrderedWork {
   // Waits for the result of job i (jobs must be taken in order), calling
   // `waiting` every few milliseconds meanwhile.
   Result Take(size_t i, const std::function<void()>& waiting) {
+    if (workers_.empty()) return Run(i, 0);
     std::unique_lock lock(mutex_);
     while (!results_[i]) {
       if (waiting) {
@@ -62,10 +71,20 @@ class OrderedWork {
     return result;
   }
 
-  // The number of worker threads to use: one per core.
-  static int DefaultThreads() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
+  // The number of worker threads to use: one per core, up to `most`.
+  static int DefaultThreads(int most) {
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, std::max(1, most));
+  }
 
  private:
+  Result Run(size_t index, int worker) {
+    try {
+      return job_(index, worker);
+    } catch (...) {
+      return Result{};
+    }
+  }
+
   void Work(int worker) {
     for (;;) {
       size_t index = 0;
@@ -75,7 +94,7 @@ class OrderedWork {
         if (stopping_ || next_ >= results_.size()) return;
         index = next_++;
       }
-      Result result = job_(index, worker);
+      Result result = Run(index, worker);
       {
         std::lock_guard lock(mutex_);
         results_[index] = std::move(result);

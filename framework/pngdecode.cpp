@@ -1,7 +1,6 @@
 #include "framework/pngdecode.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 #include <QPoint>
 
 #include <png.h>
@@ -23,7 +22,7 @@ constexpr uint32_t kWhite = 0xFFFFFFFFu;
 // a time (chunk headers, 8 KB of image data).
 class FileSource {
  public:
-  explicit FileSource(QFile* file) : file_(file), buffer_(kBufferSize) {}
+  explicit FileSource(QIODevice* file) : file_(file), buffer_(kBufferSize) {}
 
   // False when the file ends (or fails) before `length` bytes.
   bool Read(uint8_t* out, size_t length) {
@@ -45,7 +44,7 @@ class FileSource {
 
  private:
   static constexpr size_t kBufferSize = 64 * 1024;
-  QFile* file_;
+  QIODevice* file_;
   std::vector<char> buffer_;
   size_t pos_ = 0;
   size_t end_ = 0;
@@ -280,13 +279,11 @@ void CopyTexts(png_structp png, png_infop info, QImage& image) {
 
 }  // namespace
 
-QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb, QImage scratch) {
+QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) {
   // The byte order above is that of little-endian machines.
   if constexpr (std::endian::native != std::endian::little) return QImage();
-  if (QFileInfo(path).fileName().contains(QLatin1Char('@'))) return QImage();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return QImage();
-  FileSource source(&file);
+  if (!device.isReadable()) return QImage();
+  FileSource source(&device);
 
   PngHandles handles;
   handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);

@@ -378,10 +378,23 @@ void CMainFrame::OnViewStatusBar() { m_wndStatusBar->setVisible(!m_wndStatusBar-
 void CMainFrame::OnUpdateViewStatusBar(CmdUI* ui) { ui->SetCheck(m_wndStatusBar->isVisibleTo(this) ? 1 : 0); }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+  // While a run is at work nothing can be opened, and the cursor says so.
+  if (event->mimeData()->hasUrls() && !m_document.IsRunning()) {
+    event->acceptProposedAction();
+  } else {
+    event->ignore();
+  }
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event) {
+  if (m_document.IsRunning()) event->ignore();
 }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
+  if (m_document.IsRunning()) {
+    event->ignore();
+    return;
+  }
   const QList<QUrl> urls = event->mimeData()->urls();
   event->acceptProposedAction();
   activateWindow();

@@ -7,6 +7,7 @@ VARENKO_PACKAGES=(
   clang-format
   qt6-base-dev
   qt6-svg-dev
+  qt6-image-formats-plugins
   libgtest-dev
   libpng-dev
   libspng-dev

@@ -18,7 +18,18 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <QImageWriter>
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -415,5 +426,109 @@ TEST_F(FolderRun, DrawingsAwayFromTheOneOnShowAreParked) {
   // Parked or not, every processed copy reads the same.
   for (const auto& copy : doc_.m_vecProcessed) EXPECT_EQ(copy->Image().pixel(950, 1000), qRgb(0, 255, 255));
 }
+
+}  // namespace
+
+namespace {
+
+// A line of /proc/self/status in kilobytes (VmHWM, VmData), or -1.
+long StatusKb(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
+  }
+  return -1;
+}
+
+// Entries a folder of drawings may also hold that are no drawing files:
+// none of them may be read, nor hold the run up.
+void AddEntriesThatAreNoFiles(const QString& folder) {
+  const QByteArray base = QFile::encodeName(folder) + '/';
+  ASSERT_EQ(::mkfifo(base + "fifo.png", 0600), 0);
+  ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("folder.png")));
+  ASSERT_EQ(::symlink("loop.png", base + "loop.png"), 0);
+  ASSERT_EQ(::symlink("/dev/zero", base + "zero.png"), 0);
+  ASSERT_EQ(::symlink("missing.png", base + "broken.png"), 0);
+}
+
+TEST_F(FolderRun, ReadsEveryDrawingAUserExpectsAndNothingElse) {
+  AddEntriesThatAreNoFiles(folder_);
+  Save(Drawing({kBelly}), folder_, QStringLiteral("a.png"));
+  ASSERT_EQ(::symlink("a.png", QFile::encodeName(folder_) + "/link.png"), 0);
+  // A name in Latin-1, which is no valid UTF-8: read by its bytes.
+  Save(Drawing({kBelly, kChest}), folder_, QStringLiteral("latin.png"));
+  ASSERT_EQ(::rename(QFile::encodeName(folder_) + "/latin.png", QFile::encodeName(folder_) + "/r\xe9sultat.png"), 0);
+  // Scanners and tablets save other formats; the name does not decide.
+  QImageWriter tiff(folder_ + QStringLiteral("/scan.png"), "tiff");
+  ASSERT_TRUE(tiff.write(Drawing({kChest})));
+  Save(Drawing({kBelly}).convertToFormat(QImage::Format_RGB888), folder_, QStringLiteral("b.png"));
+
+  Run(folder_);
+  EXPECT_TRUE(prompts_.Messages().isEmpty());
+  EXPECT_EQ(doc_.m_vecFileName,
+            (std::vector<QString>{"a.png", "b.png", "link.png", QStringLiteral("r\uFFFDsultat.png"), "scan.png"}));
+  EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000, 10000, 20000, 10000}));
+
+  // Opened alone, a FIFO is refused at once as a file that is no image.
+  EXPECT_FALSE(doc_.OnOpenDocument(folder_ + QStringLiteral("/fifo.png")));
+  EXPECT_TRUE(doc_.m_vecProcessed.empty());
+  // Qt cannot remove what it cannot name.
+  ::unlink(QFile::encodeName(folder_) + "/r\xe9sultat.png");
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// These run in a child process of their own, whose memory they measure or
+// limit; it ends with exit(), which removes its temporary folders. The address sanitizer reserves far more address
+// space than any such limit allows, so they are left to the plain build.
+
+TEST_F(FolderRun, LargePicturesThatAreNoDrawingsAreNotDecoded) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // Eight 11000 x 11000 pictures would take 460 MB each as 32-bit pixels.
+  QImage huge(11000, 11000, QImage::Format_Mono);
+  huge.fill(1);
+  const QString first = SavePng(huge, QStringLiteral("huge0.png"), folder_);
+  huge = QImage();
+  for (int i = 1; i < 8; ++i) QFile::copy(first, folder_ + QStringLiteral("/huge%1.png").arg(i));
+  Save(Drawing({kBelly}), folder_, QStringLiteral("drawing.png"));
+  doc_.m_nWorkerThreads = 2;
+  auto child = [this] {
+    const long before = StatusKb("VmHWM");
+    Run(folder_);
+    const long grown = (StatusKb("VmHWM") - before) / 1024;
+    const bool ok = doc_.m_vecFileName == std::vector<QString>{"drawing.png"} &&
+                    doc_.m_vecSelectedPixels == std::vector<int>{10000} && grown < 300;
+    std::fprintf(stderr, "peak grew by %ld MB\n", grown);
+    std::exit(ok ? 0 : 1);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FolderRun, RunsOutOfMemoryWithoutAbortingOrMismatchingDrawings) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (int i = 0; i < 12; ++i) Save(Drawing({kBelly}), folder_, QStringLiteral("d%1.png").arg(i, 2, 10, QChar('0')));
+  doc_.m_nWorkerThreads = 8;
+  auto child = [this] {
+    // Room for a few workers' memory, not for eight.
+    const rlim_t room = static_cast<rlim_t>(StatusKb("VmData") + 200 * 1024) * 1024;
+    const rlimit limit{room, room};
+    setrlimit(RLIMIT_DATA, &limit);
+    Run(folder_);
+    const size_t n = doc_.m_vecOriginal.size();
+    bool ok = doc_.m_vecFileName.size() == n && (doc_.m_vecProcessed.size() == n || prompts_.Messages().size() == 1) &&
+              doc_.m_vecSelectedPixels.size() == doc_.m_vecProcessed.size();
+    size_t made = 0;
+    for (size_t i = 0; i < doc_.m_vecProcessed.size(); ++i) {
+      // Every copy beside its own original, with that drawing's count.
+      const bool has = doc_.m_vecProcessed[i] != nullptr;
+      made += has;
+      ok = ok && doc_.m_vecSelectedPixels[i] == (has ? 10000 : 0);
+    }
+    std::fprintf(stderr, "%zu drawings kept, %zu measured, %lld messages\n", n, made,
+                 static_cast<long long>(prompts_.Messages().size()));
+    std::exit(ok ? 0 : 1);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "framework/bitmap.h"
+#include "framework/files.h"
 
 #include "resources/resource.h"
 #include "tests/support/testsupport.h"
@@ -281,27 +282,28 @@ TEST(ParkedBitmap, AnEmptyBitmapIsNotParked) {
 
 namespace {
 
-TEST(ParkingReader, ReadsWhatFromFileReadsAndParksIt) {
+TEST(ParkingReader, ReadsWhatFromFileReadsAndParksItWhenTheSizeIsTheReaders) {
   const QString dir = TempDir();
   // Two files of the reader's size (the second through the same memory),
-  // one 16-bit file that Qt's reader takes, one of another size, one that
-  // is no image.
+  // one 16-bit file, then files that are left out: another size, no image.
   const QImage first = Noise(40, 30);
   const QImage second = Noise(40, 30).mirrored(true, false);
-  const QString paths[] = {Save(first, QStringLiteral("first.png")), Save(second, QStringLiteral("second.png")),
-                           Save(first.convertToFormat(QImage::Format_RGBA64), QStringLiteral("deep.png")),
-                           Save(Noise(41, 30), QStringLiteral("wide.png")), dir + QStringLiteral("/missing.png")};
+  const struct {
+    QString path;
+    bool kept;
+  } files[] = {{Save(first, QStringLiteral("first.png")), true},
+               {Save(second, QStringLiteral("second.png")), true},
+               {Save(first.convertToFormat(QImage::Format_RGBA64), QStringLiteral("deep.png")), true},
+               {Save(Noise(41, 30), QStringLiteral("wide.png")), false},
+               {dir + QStringLiteral("/missing.png"), false}};
   ParkingReader reader(40, 30);
-  for (const QString& path : paths) {
-    SCOPED_TRACE(path.toStdString());
-    std::unique_ptr<Bitmap> parked = reader.Read(path);
-    std::unique_ptr<Bitmap> plain = Bitmap::FromFile(path);
-    EXPECT_EQ(parked->Width(), plain->Width());
-    EXPECT_EQ(parked->Height(), plain->Height());
-    EXPECT_EQ(parked->IsParked(), !plain->IsEmpty());
-    EXPECT_EQ(parked->Image(), plain->Image());
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.path.toStdString());
+    std::unique_ptr<Bitmap> parked = reader.Read(LocalPath(file.path));
+    EXPECT_EQ(parked->IsParked(), file.kept);
+    EXPECT_EQ(parked->Image(), file.kept ? Bitmap::FromFile(file.path)->Image() : QImage());
   }
-  EXPECT_EQ(reader.Read(paths[0])->Image(), Bitmap(first).Image());
+  EXPECT_EQ(reader.Read(LocalPath(files[0].path))->Image(), Bitmap(first).Image());
 }
 
 TEST(ParkedBitmap, PacksAndUnpacksIntoGivenMemory) {
