@@ -220,7 +220,9 @@ void BM_DecodeReadPng(benchmark::State& state) {
   Label(state);
   const QString path = DrawingPath(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    QImage image = ReadPngAsRgb32(path, kImageAllocationLimitMb);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) state.SkipWithError("open");
+    QImage image = ReadPngAsRgb32(file, kImageAllocationLimitMb);
     if (image.isNull()) state.SkipWithError("decode");
     benchmark::DoNotOptimize(image.constBits());
   }

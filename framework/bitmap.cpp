@@ -3,6 +3,7 @@
 #include "framework/pngdecode.h"
 #include "resources/resource.h"
 
+#include <QFile>
 #include <QImageReader>
 
 #include <zstd.h>
@@ -110,7 +111,10 @@ std::unique_ptr<Bitmap> ParkingReader::Read(const QString& path) {
     // A fresh image over the same memory each time: only the pixels are
     // reused, never another file's texts or resolution.
     QImage target(buffer_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
-    image = ReadPngAsRgb32(path, kImageAllocationLimitMb, std::move(target));
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+      image = ReadPngAsRgb32(file, kImageAllocationLimitMb, std::move(target));
+    }
   }
   if (image.isNull()) image = ToRgb32(reader.read());
   return Bitmap::FromParked(Bitmap::Pack(image));
@@ -128,7 +132,9 @@ std::unique_ptr<Bitmap> Bitmap::FromFile(const QString& path) {
   // A file Qt reads as PNG is decoded straight into 32-bit pixels; whatever
   // that decoder leaves alone goes through Qt's reader as before.
   if (reader.format() == "png") {
-    QImage image = ReadPngAsRgb32(path, kImageAllocationLimitMb);
+    QFile file(path);
+    QImage image;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) image = ReadPngAsRgb32(file, kImageAllocationLimitMb);
     if (!image.isNull()) return std::make_unique<Bitmap>(std::move(image));
   }
   return std::make_unique<Bitmap>(reader.read());

@@ -1,7 +1,6 @@
 #include "framework/pngdecode.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QIODevice>
 #include <QPoint>
 
 #include <png.h>
@@ -19,17 +18,17 @@ constexpr uint32_t kFullAlpha = 0xFF000000u;
 constexpr uint32_t kBlack = 0xFF000000u;
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 
-// The file, read through a buffer of our own: libpng asks for a few bytes at
-// a time (chunk headers, 8 KB of image data).
-class FileSource {
+// The device, read through a buffer of our own: libpng asks for a few bytes
+// at a time (chunk headers, 8 KB of image data).
+class DeviceSource {
  public:
-  explicit FileSource(QFile* file) : file_(file), buffer_(kBufferSize) {}
+  explicit DeviceSource(QIODevice* device) : device_(device), buffer_(kBufferSize) {}
 
   // False when the file ends (or fails) before `length` bytes.
   bool Read(uint8_t* out, size_t length) {
     while (length > 0) {
       if (pos_ == end_) {
-        const qint64 got = file_->read(buffer_.data(), static_cast<qint64>(buffer_.size()));
+        const qint64 got = device_->read(buffer_.data(), static_cast<qint64>(buffer_.size()));
         if (got <= 0) return false;
         pos_ = 0;
         end_ = static_cast<size_t>(got);
@@ -45,7 +44,7 @@ class FileSource {
 
  private:
   static constexpr size_t kBufferSize = 64 * 1024;
-  QFile* file_;
+  QIODevice* device_;
   std::vector<char> buffer_;
   size_t pos_ = 0;
   size_t end_ = 0;
@@ -54,7 +53,7 @@ class FileSource {
 extern "C" {
 
 static void ReadFromSource(png_structp png, png_bytep out, size_t length) {
-  if (!static_cast<FileSource*>(png_get_io_ptr(png))->Read(out, length)) png_error(png, "Read Error");
+  if (!static_cast<DeviceSource*>(png_get_io_ptr(png))->Read(out, length)) png_error(png, "Read Error");
 }
 
 // Errors end the decoding silently: the file then goes to Qt's reader, which
@@ -280,13 +279,11 @@ void CopyTexts(png_structp png, png_infop info, QImage& image) {
 
 }  // namespace
 
-QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb, QImage scratch) {
+QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) {
   // The byte order above is that of little-endian machines.
   if constexpr (std::endian::native != std::endian::little) return QImage();
-  if (QFileInfo(path).fileName().contains(QLatin1Char('@'))) return QImage();
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return QImage();
-  FileSource source(&file);
+  if (!device.isReadable()) return QImage();
+  DeviceSource source(&device);
 
   PngHandles handles;
   handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);

@@ -1,26 +1,29 @@
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
-#include <QString>
 
 // Reads a PNG file straight into a Format_RGB32 image (bytes blue, green,
 // red, 0xFF; any alpha is dropped), decoding row by row into the image's own
 // scan lines. The result is the image Qt's reader followed by
 // convertToFormat(Format_RGB32) gives for the same file: the same pixel bytes,
-// resolution, offset and texts.
+// resolution, offset and texts. Its device pixel ratio is 1: there is no file
+// name to read a scale from.
 //
 // It takes RGB, RGBA and grey-with-alpha files of 8 bits per channel, and
 // grey and palette files of 1 to 8 bits, interlaced or not. Everything else
 // gives a null image, and the caller reads the file with Qt's reader instead:
-// 16-bit channels, colour-space chunks (gAMA, cHRM, sRGB, iCCP), a file name
-// with '@' (Qt reads a scale factor from it), a size whose 32-bit image
-// exceeds allocationLimitMb megabytes (0 for no limit; refused before anything
-// is allocated), and any file that does not decode cleanly to its end. The
-// caller must have made sure Qt would read the file as PNG.
+// 16-bit channels, colour-space chunks (gAMA, cHRM, sRGB, iCCP), a size whose
+// 32-bit image exceeds allocationLimitMb megabytes (0 for no limit; refused
+// before anything is allocated), and any file that does not decode cleanly to
+// its end. The caller must have made sure Qt would read the file as PNG.
+//
+// The device is open for reading at the file's start. It is read from there
+// on, possibly past the end of the PNG data, and left open.
 //
 // A scratch image of the file's size and format, not shared with any other
 // QImage, is decoded into instead of a new allocation: a caller that reads
 // many drawings of one size passes the last one back in.
 //
 // Keeps no shared state: several threads may read different files at once.
-QImage ReadPngAsRgb32(const QString& path, int allocationLimitMb, QImage scratch = QImage());
+QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch = QImage());
