@@ -10,14 +10,15 @@
 // resolution, offset, texts and colour space. Its device pixel ratio is 1:
 // there is no file name to read a scale from.
 //
-// It takes every PNG file of 1 to 16 bits per sample, interlaced or not.
+// It takes every colour type at 1 to 16 bits per sample, interlaced or not.
 // 16-bit samples are rounded to 8 bits as Qt rounds them; 16-bit RGB files
 // with a transparent colour, which Qt's reader mixes up, give the pixels of
 // the same file without the transparent colour. A null image means the file
 // is left to Qt's reader: 8-bit files with colour-space chunks (gAMA, cHRM,
-// sRGB, iCCP), a size whose 32-bit image exceeds allocationLimitMb megabytes
-// (0 for no limit; refused before anything is allocated), and any file that
-// does not decode cleanly to its end. The caller must have made sure Qt
+// sRGB, iCCP), a 1-bit palette file with fewer than two colours, a size whose
+// 32-bit image exceeds allocationLimitMb megabytes (0 for no limit; refused
+// before anything is allocated), and any file that does not decode cleanly to
+// its end. The caller must have made sure Qt
 // would read the file as PNG.
 //
 // The device is open for reading at the file's start. It is read from there
