@@ -1,7 +1,9 @@
 #include "framework/pngdecode.h"
 
+#include <QColorSpace>
 #include <QIODevice>
 #include <QPoint>
+#include <QPointF>
 
 #include <png.h>
 
@@ -18,17 +20,17 @@ constexpr uint32_t kFullAlpha = 0xFF000000u;
 constexpr uint32_t kBlack = 0xFF000000u;
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 
-// The file, read through a buffer of our own: libpng asks for a few bytes at
-// a time (chunk headers, 8 KB of image data).
-class FileSource {
+// The device, read through a buffer of our own: libpng asks for a few bytes
+// at a time (chunk headers, 8 KB of image data).
+class DeviceSource {
  public:
-  explicit FileSource(QIODevice* file) : file_(file), buffer_(kBufferSize) {}
+  explicit DeviceSource(QIODevice* device) : device_(device), buffer_(kBufferSize) {}
 
   // False when the file ends (or fails) before `length` bytes.
   bool Read(uint8_t* out, size_t length) {
     while (length > 0) {
       if (pos_ == end_) {
-        const qint64 got = file_->read(buffer_.data(), static_cast<qint64>(buffer_.size()));
+        const qint64 got = device_->read(buffer_.data(), static_cast<qint64>(buffer_.size()));
         if (got <= 0) return false;
         pos_ = 0;
         end_ = static_cast<size_t>(got);
@@ -44,7 +46,7 @@ class FileSource {
 
  private:
   static constexpr size_t kBufferSize = 64 * 1024;
-  QIODevice* file_;
+  QIODevice* device_;
   std::vector<char> buffer_;
   size_t pos_ = 0;
   size_t end_ = 0;
@@ -53,7 +55,7 @@ class FileSource {
 extern "C" {
 
 static void ReadFromSource(png_structp png, png_bytep out, size_t length) {
-  if (!static_cast<FileSource*>(png_get_io_ptr(png))->Read(out, length)) png_error(png, "Read Error");
+  if (!static_cast<DeviceSource*>(png_get_io_ptr(png))->Read(out, length)) png_error(png, "Read Error");
 }
 
 // Errors end the decoding silently: the file then goes to Qt's reader, which
@@ -93,6 +95,7 @@ struct Job {
   int limitMb;
   QImage* image;
   int passes;
+  bool sixteenBit;  // in the file, before the samples are rounded to 8 bits
   Layout layout;
   uint32_t table[256];
 };
@@ -163,7 +166,13 @@ bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
       job.table[1] = kBlack;
       job.layout = Layout::kBits;
     } else if (bitDepth == 16) {
-      return false;
+      // Rounded to 8 bits as Qt's reader and conversion round them. The
+      // transparent grey, when given, keeps its grey: Qt's reader gives it
+      // as transparent grey, not black as at 8 bits, and the alpha is dropped.
+      png_set_scale_16(png);
+      png_read_update_info(png, info);
+      GreyTable(job.table, 256);
+      job.layout = Layout::kBytes;
     } else if (bitDepth == 8 && !hasTrans) {
       png_set_expand(png);
       png_read_update_info(png, info);
@@ -199,11 +208,14 @@ bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
     }
     png_set_bgr(png);
     job.layout = bitDepth == 1 ? Layout::kBits : Layout::kBytes;
-  } else if (bitDepth == 16) {
-    return false;
   } else {
-    // 8-bit RGB, RGBA and grey with alpha, as blue, green, red and alpha or
-    // a filler byte.
+    // RGB, RGBA and grey with alpha, as blue, green, red and alpha or a
+    // filler byte. 16-bit channels are rounded to the nearest of 256 levels,
+    // as Qt's conversion to 32 bits rounds them; a transparent colour only
+    // sets an alpha, which is dropped. (Qt's own reader mixes up the channels
+    // of 16-bit RGB files with a transparent colour, so these are read here
+    // as if the colour were not given.)
+    if (bitDepth == 16) png_set_scale_16(png);
     png_set_expand(png);
     if (colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
     job.layout = Layout::kAlpha;
@@ -230,8 +242,13 @@ bool DecodeRows(Job& job) {
   png_uint_32 height = 0;
   png_get_IHDR(png, job.info, &width, &height, nullptr, nullptr, nullptr, nullptr, nullptr);
   if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
-  // Qt's reader gives these files a colour space; they are left to it.
-  if (png_get_valid(png, job.info, PNG_INFO_gAMA | PNG_INFO_cHRM | PNG_INFO_sRGB | PNG_INFO_iCCP) != 0) return false;
+  // Qt's reader gives these files a colour space. 8-bit ones are left to it;
+  // 16-bit ones, some of which it mixes up, get the colour space here.
+  job.sixteenBit = png_get_bit_depth(png, job.info) == 16;
+  if (!job.sixteenBit &&
+      png_get_valid(png, job.info, PNG_INFO_gAMA | PNG_INFO_cHRM | PNG_INFO_sRGB | PNG_INFO_iCCP) != 0) {
+    return false;
+  }
   if (!SetUpRows(job, width, height)) return false;
 
   const bool reuse = job.image->width() == static_cast<int>(width) && job.image->height() == static_cast<int>(height) &&
@@ -277,13 +294,50 @@ void CopyTexts(png_structp png, png_infop info, QImage& image) {
   }
 }
 
+// The colour space Qt's reader gives a file: an ICC profile it can parse
+// first, then an sRGB chunk, then a gamma with the chromaticities (or sRGB's
+// primaries without them). Null when the file gives none.
+QColorSpace ReadColourSpace(png_structp png, png_infop info) {
+  QColorSpace space;
+#ifdef PNG_iCCP_SUPPORTED
+  png_charp name = nullptr;
+  int compression = 0;
+  png_bytep profile = nullptr;
+  png_uint_32 length = 0;
+  if (png_get_iCCP(png, info, &name, &compression, &profile, &length) != 0) {
+    space = QColorSpace::fromIccProfile(QByteArray(reinterpret_cast<const char*>(profile), length));
+    if (space.isValid()) {
+      if (space.description().isEmpty()) space.setDescription(QString::fromLatin1(name));
+      return space;
+    }
+  }
+#endif
+  int intent = -1;
+  if (png_get_sRGB(png, info, &intent) != 0 && intent >= 0 && intent <= 3) return QColorSpace(QColorSpace::SRgb);
+  // The chunk holds the encoding exponent; the colour space takes its
+  // inverse, in single precision as Qt's reader computes it.
+  double fileGamma = 0.0;
+  if (png_get_gAMA(png, info, &fileGamma) == 0 || static_cast<float>(fileGamma) <= 0.0f) return QColorSpace();
+  const float gamma = 1.0f / static_cast<float>(fileGamma);
+  double white[2] = {};
+  double red[2] = {};
+  double green[2] = {};
+  double blue[2] = {};
+  if (png_get_cHRM(png, info, &white[0], &white[1], &red[0], &red[1], &green[0], &green[1], &blue[0], &blue[1]) != 0) {
+    space = QColorSpace(QPointF(white[0], white[1]), QPointF(red[0], red[1]), QPointF(green[0], green[1]),
+                        QPointF(blue[0], blue[1]), QColorSpace::TransferFunction::Gamma, gamma);
+    if (space.isValid()) return space;
+  }
+  return QColorSpace(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Gamma, gamma);
+}
+
 }  // namespace
 
 QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) {
   // The byte order above is that of little-endian machines.
   if constexpr (std::endian::native != std::endian::little) return QImage();
   if (!device.isReadable()) return QImage();
-  FileSource source(&device);
+  DeviceSource source(&device);
 
   PngHandles handles;
   handles.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
@@ -298,7 +352,7 @@ QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) 
   png_set_read_fn(handles.png, &source, ReadFromSource);
 
   QImage image = std::move(scratch);
-  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, Layout::kOpaque, {}};
+  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, false, Layout::kOpaque, {}};
   if (!DecodeGuarded(job)) return QImage();
 
   image.setDotsPerMeterX(static_cast<int>(png_get_x_pixels_per_meter(handles.png, handles.info)));
@@ -311,5 +365,9 @@ QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) 
   // Texts before the image data first, then those after it.
   CopyTexts(handles.png, handles.info, image);
   CopyTexts(handles.png, handles.end, image);
+  if (job.sixteenBit) {
+    const QColorSpace space = ReadColourSpace(handles.png, handles.info);
+    if (space.isValid()) image.setColorSpace(space);
+  }
   return image;
 }

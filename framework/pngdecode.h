@@ -1,22 +1,28 @@
 #pragma once
 
+#include <QIODevice>
 #include <QImage>
 
-class QIODevice;
-
-// Reads a PNG file from an open device, at the file's start, straight into
-// a Format_RGB32 image (bytes blue, green, red, 0xFF; any alpha is dropped),
-// decoding row by row into the image's own scan lines. The result is the
-// image Qt's reader followed by convertToFormat(Format_RGB32) gives for the
-// same file: the same pixel bytes, resolution, offset and texts.
+// Reads a PNG file straight into a Format_RGB32 image (bytes blue, green,
+// red, 0xFF; any alpha is dropped), decoding row by row into the image's own
+// scan lines. The result is the image Qt's reader followed by
+// convertToFormat(Format_RGB32) gives for the same file: the same pixel bytes,
+// resolution, offset, texts and colour space. Its device pixel ratio is 1:
+// there is no file name to read a scale from.
 //
-// It takes RGB, RGBA and grey-with-alpha files of 8 bits per channel, and
-// grey and palette files of 1 to 8 bits, interlaced or not. Everything else
-// gives a null image, and the caller reads the file with Qt's reader instead:
-// 16-bit channels, colour-space chunks (gAMA, cHRM, sRGB, iCCP), a size whose
+// It takes every colour type at 1 to 16 bits per sample, interlaced or not.
+// 16-bit samples are rounded to 8 bits as Qt rounds them; 16-bit RGB files
+// with a transparent colour, which Qt's reader mixes up, give the pixels of
+// the same file without the transparent colour. A null image means the file
+// is left to Qt's reader: 8-bit files with colour-space chunks (gAMA, cHRM,
+// sRGB, iCCP), a 1-bit palette file with fewer than two colours, a size whose
 // 32-bit image exceeds allocationLimitMb megabytes (0 for no limit; refused
 // before anything is allocated), and any file that does not decode cleanly to
-// its end. The caller must have made sure Qt would read the file as PNG.
+// its end. The caller must have made sure Qt
+// would read the file as PNG.
+//
+// The device is open for reading at the file's start. It is read from there
+// on, possibly past the end of the PNG data, and left open.
 //
 // A scratch image of the file's size and format, not shared with any other
 // QImage, is decoded into instead of a new allocation: a caller that reads
