@@ -46,7 +46,8 @@ double PeakMegabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-// Open Folder over n drawings: args threads (0: one per core), smart area,
+// Open Folder over n drawings: args threads (0: one per core up to the
+// program's limit), smart area,
 // n. Reports drawings per second and the process's peak resident memory;
 // run one configuration per process to read its own peak.
 void BM_FolderRun(benchmark::State& state) {
@@ -71,6 +72,10 @@ void BM_FolderRun(benchmark::State& state) {
 BENCHMARK(BM_FolderRun)
     ->ArgNames({"threads", "smart", "n"})
     ->Args({1, 0, 200})
+    ->Args({2, 0, 200})
+    ->Args({4, 0, 200})
+    ->Args({8, 0, 200})
+    ->Args({12, 0, 200})
     ->Args({0, 0, 200})
     ->Args({1, 1, 200})
     ->Args({0, 1, 200})

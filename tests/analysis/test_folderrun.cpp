@@ -18,9 +18,11 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <QBuffer>
 #include <QImageWriter>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -276,7 +278,24 @@ TEST_F(FolderRun, TheSmartAreaOptionMeasuresTheSetAgain) {
   for (const auto& original : doc_.m_vecOriginal) originals.push_back(original.get());
   doc_.m_nCurrent = 2;
 
+  // While the set is measured again, the window keeps drawing: it finds the
+  // drawing and the map it showed, as they were.
+  const Bitmap* shown = doc_.GetCurrentProcessed();
+  const Bitmap* map = doc_.m_pFinalImage.get();
+  int looks = 0;
+  bool unchanged = true;
+  QTimer painter;
+  QObject::connect(&painter, &QTimer::timeout, [&] {
+    if (!doc_.IsRunning()) return;
+    ++looks;
+    unchanged = unchanged && doc_.GetCurrentProcessed() == shown && doc_.m_pFinalImage.get() == map &&
+                doc_.m_nMaxFrequency == maxBefore;
+  });
+  painter.start(0);
   doc_.OnSmartArea();
+  painter.stop();
+  EXPECT_GT(looks, 0);
+  EXPECT_TRUE(unchanged);
   EXPECT_TRUE(doc_.m_bSmartArea);
   EXPECT_EQ(Profile::Instance().GetProfileInt(QStringLiteral("Options"),
                                               QStringLiteral("Use Smart Selected Area Calculations"), -1),
@@ -440,6 +459,19 @@ long StatusKb(const std::string& key) {
   return -1;
 }
 
+// A 16-bit RGB file of the image whose white is marked transparent (a tRNS
+// chunk), as some programs save drawings.
+QByteArray DeepWithTransparentWhite(const QImage& image) {
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(image.convertToFormat(QImage::Format_RGBX64).save(&buffer, "PNG"));
+  QByteArray chunk = QByteArray::fromHex("00000006") + "tRNS" + QByteArray::fromHex("ffffffffffff");
+  const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(chunk.constData() + 4), 10);
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += static_cast<char>((crc >> shift) & 0xFF);
+  return png.insert(png.indexOf("IDAT") - 4, chunk);
+}
+
 // Entries a folder of drawings may also hold that are no drawing files:
 // none of them may be read, nor hold the run up.
 void AddEntriesThatAreNoFiles(const QString& folder) {
@@ -461,7 +493,7 @@ TEST_F(FolderRun, ReadsEveryDrawingAUserExpectsAndNothingElse) {
   // Scanners and tablets save other formats; the name does not decide.
   QImageWriter tiff(folder_ + QStringLiteral("/scan.png"), "tiff");
   ASSERT_TRUE(tiff.write(Drawing({kChest})));
-  Save(Drawing({kBelly}).convertToFormat(QImage::Format_RGB888), folder_, QStringLiteral("b.png"));
+  SaveText(QStringLiteral("b.png"), folder_, DeepWithTransparentWhite(Drawing({kBelly})));
 
   Run(folder_);
   EXPECT_TRUE(prompts_.Messages().isEmpty());
@@ -469,6 +501,12 @@ TEST_F(FolderRun, ReadsEveryDrawingAUserExpectsAndNothingElse) {
             (std::vector<QString>{"a.png", "b.png", "link.png", QStringLiteral("r\uFFFDsultat.png"), "scan.png"}));
   EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000, 10000, 20000, 10000}));
 
+  // A scale in the name changes nothing: the drawing is shown pixel for
+  // pixel.
+  ASSERT_TRUE(QFile::rename(folder_ + QStringLiteral("/a.png"), folder_ + QStringLiteral("/plain@2x.png")));
+  ASSERT_TRUE(doc_.OnOpenDocument(folder_ + QStringLiteral("/plain@2x.png")));
+  EXPECT_EQ(doc_.GetCurrentOriginal()->Image().devicePixelRatio(), 1.0);
+  EXPECT_EQ(doc_.GetCurrentProcessed()->Image().devicePixelRatio(), 1.0);
   // Opened alone, a FIFO is refused at once as a file that is no image.
   EXPECT_FALSE(doc_.OnOpenDocument(folder_ + QStringLiteral("/fifo.png")));
   EXPECT_TRUE(doc_.m_vecProcessed.empty());
