@@ -9,7 +9,7 @@
 #include <QScreen>
 
 CDlgWait::CDlgWait(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(owner, FixedDialogFlags(false)),
       m_staticText(new QLabel(QStringLiteral("Processing..."), this)),
       m_progress(new QProgressBar(this)) {
   setWindowTitle(QStringLiteral("Varenko"));

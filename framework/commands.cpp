@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 #include <QThread>
 
@@ -61,10 +62,28 @@ void CommandActions::Apply(QAction* action, const CmdUI& ui) {
   if (action->isEnabled() != ui.enabled()) action->setEnabled(ui.enabled());
   if (ui.checkable()) {
     if (!action->isCheckable()) action->setCheckable(true);
+    SetRadio(action, ui.radio());
     if (action->isChecked() != ui.checked()) action->setChecked(ui.checked());
   } else if (action->isCheckable()) {
     action->setChecked(false);
     action->setCheckable(false);
+    SetRadio(action, false);
+  }
+}
+
+void CommandActions::SetRadio(QAction* action, bool radio) {
+  // Menus draw a radio mark instead of a tick for an action in an exclusive
+  // group. Each radio action gets a group of its own: which item of a set
+  // carries the mark is the update handlers' business, so the group only
+  // changes how the check is drawn.
+  QActionGroup* group = action->actionGroup();
+  if (radio && group == nullptr) {
+    group = new QActionGroup(action);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    group->addAction(action);
+  } else if (!radio && group != nullptr && group->parent() == action) {
+    group->removeAction(action);
+    delete group;
   }
 }
 

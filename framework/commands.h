@@ -173,6 +173,7 @@ class CommandActions : public QObject {
 
  private:
   void Apply(QAction* action, const CmdUI& ui);
+  void SetRadio(QAction* action, bool radio);
 
   const CommandRouter& router_;
   QHash<unsigned, QAction*> actions_;

@@ -43,3 +43,9 @@ QFont DialogUnits::DialogFont() {
   font.setPointSize(8);
   return font;
 }
+
+Qt::WindowFlags FixedDialogFlags(bool closeButton) {
+  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (closeButton) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  return flags;
+}

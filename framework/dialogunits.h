@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QRect>
+#include <Qt>
 
 // Dialog layouts are given in dialog units, which scale with the dialog's
 // font: a horizontal unit is a quarter of the font's average character width,
@@ -25,3 +26,9 @@ class DialogUnits {
   int baseX_;
   int baseY_;
 };
+
+// The window flags of a dialog of fixed size: a caption with the title and,
+// when asked, the close button, and nothing else. Minimise, maximise and
+// help buttons serve no such dialog and squeeze its title; the flags say so
+// explicitly rather than leave the buttons to the platform's defaults.
+Qt::WindowFlags FixedDialogFlags(bool closeButton = true);

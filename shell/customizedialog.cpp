@@ -17,9 +17,14 @@ CCustomizeDialog::CCustomizeDialog(CMainFrame& frame)
     : QDialog(&frame), m_frame(frame), m_bars(new QListWidget), m_commands(new QListWidget), m_newName(new QLineEdit) {
   setWindowTitle(QStringLiteral("Customize"));
   auto* layout = new QGridLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Tool&bars:")), 0, 0);
+  // Each label names its list and gives it an access key.
+  auto* barsLabel = new QLabel(QStringLiteral("Tool&bars:"));
+  barsLabel->setBuddy(m_bars);
+  auto* commandsLabel = new QLabel(QStringLiteral("B&uttons on the selected toolbar:"));
+  commandsLabel->setBuddy(m_commands);
+  layout->addWidget(barsLabel, 0, 0);
   layout->addWidget(m_bars, 1, 0, 3, 1);
-  layout->addWidget(new QLabel(QStringLiteral("&Buttons on the selected toolbar:")), 0, 1);
+  layout->addWidget(commandsLabel, 0, 1);
   layout->addWidget(m_commands, 1, 1, 3, 1);
 
   auto* newBar = new QPushButton(QStringLiteral("&New Toolbar"));
@@ -31,6 +36,8 @@ CCustomizeDialog::CCustomizeDialog(CMainFrame& frame)
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   layout->addWidget(buttons, 6, 0, 1, 2);
   m_commands->setIconSize(QSize(24, 24));
+  // The command list is as wide as its longest name.
+  m_commands->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
 
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
   connect(newBar, &QPushButton::clicked, this, &CCustomizeDialog::OnNewToolBar);

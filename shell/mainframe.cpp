@@ -24,6 +24,8 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -42,6 +44,42 @@ QIcon ButtonIcon(unsigned id) {
   if (index < 0) return QIcon();
   return QIcon(QStringLiteral(":/resources/icons/%1.svg").arg(QLatin1String(kNames[index])));
 }
+
+// The button at a tool bar's end that opens the bar's options. It shows one
+// small arrow drawn by the look's style: no picture and no separate menu
+// arrow, which would make two.
+class CustomizeButton : public QToolButton {
+ public:
+  using QToolButton::QToolButton;
+
+  QSize sizeHint() const override {
+    const int across = style()->pixelMetric(QStyle::PM_ToolBarExtensionExtent, nullptr, this);
+    const QSize full = QToolButton::sizeHint();
+    const auto* bar = qobject_cast<const QToolBar*>(parentWidget());
+    return bar != nullptr && bar->orientation() == Qt::Vertical ? QSize(full.width(), across)
+                                                                : QSize(across, full.height());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    option.features &= ~QStyleOptionToolButton::HasMenu;
+    option.arrowType = Qt::NoArrow;
+    option.icon = QIcon();
+    option.text.clear();
+    painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    QStyleOption arrow;
+    arrow.initFrom(this);
+    arrow.rect = QRect(0, 0, kArrowSize, kArrowSize);
+    arrow.rect.moveCenter(rect().center());
+    painter.drawPrimitive(QStyle::PE_IndicatorArrowDown, arrow);
+  }
+
+ private:
+  static constexpr int kArrowSize = 9;
+};
 
 QString WithoutAccessKey(QString text) {
   text = text.section(QLatin1Char('\t'), 0, 0);
@@ -174,6 +212,9 @@ void CMainFrame::BuildMenuBar() {
   m_wndMenuBarPane->addWidget(m_wndMenuBar);
   m_wndMenuBarPane->setMovable(true);
   m_wndMenuBarPane->setFloatable(true);
+  // A menu bar is a row of words: docked at a side it would stand as a
+  // wide, mostly empty column.
+  m_wndMenuBarPane->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
   addToolBar(Qt::TopToolBarArea, m_wndMenuBarPane);
   addToolBarBreak(Qt::TopToolBarArea);
   UpdateRecentFiles(nullptr);
@@ -202,9 +243,8 @@ QAction* CMainFrame::CustomizeButtonAction(QToolBar* bar) const {
 }
 
 void CMainFrame::AddCustomizeButton(QToolBar* bar) {
-  auto* button = new QToolButton(bar);
+  auto* button = new CustomizeButton(bar);
   button->setPopupMode(QToolButton::InstantPopup);
-  button->setArrowType(Qt::DownArrow);
   button->setToolTip(QStringLiteral("Toolbar Options"));
   button->setAutoRaise(true);
   auto* menu = new QMenu(button);
@@ -214,7 +254,9 @@ void CMainFrame::AddCustomizeButton(QToolBar* bar) {
     QMenu* list = add->addMenu(bar->windowTitle());
     for (unsigned id : ButtonCommands()) {
       QAction* command = Actions().Action(id);
-      QAction* item = list->addAction(command->icon(), WithoutAccessKey(command->text()));
+      // No picture: menus draw a checked item's picture in place of its
+      // tick, and the tick is what tells which buttons are on the bar.
+      QAction* item = list->addAction(WithoutAccessKey(command->text()));
       item->setCheckable(true);
       item->setChecked(bar->actions().contains(command));
       connect(item, &QAction::toggled, this, [this, bar, command](bool on) {
@@ -331,7 +373,8 @@ void CMainFrame::FillBarsMenu(QMenu* menu) {
 }
 
 void CMainFrame::AddBarsTo(QMenu* menu) {
-  menu->addAction(m_wndMenuBarPane->toggleViewAction());
+  // The menu bar is not listed: hidden, it would take the way back to every
+  // command with it.
   for (QToolBar* bar : ToolBars()) menu->addAction(bar->toggleViewAction());
   menu->addSeparator();
   menu->addAction(Actions().Action(res::ID_VIEW_CUSTOMIZE));
@@ -526,4 +569,20 @@ void CMainFrame::RestoreToolBars() {
     WatchButtons(bar);
   }
   if (!state.isEmpty()) restoreState(state);
+  KeepMenuBar();
+}
+
+void CMainFrame::KeepMenuBar() {
+  // A saved layout may hide the menu bar or dock it at a side (earlier
+  // versions allowed both); it comes back shown, at the top.
+  if (!m_wndMenuBarPane->isFloating() && !m_wndMenuBarPane->isAreaAllowed(toolBarArea(m_wndMenuBarPane))) {
+    if (!m_wndToolBar->isFloating() && toolBarArea(m_wndToolBar) == Qt::TopToolBarArea) {
+      // On a line of its own above the "Standard" tool bar.
+      insertToolBar(m_wndToolBar, m_wndMenuBarPane);
+      insertToolBarBreak(m_wndToolBar);
+    } else {
+      addToolBar(Qt::TopToolBarArea, m_wndMenuBarPane);
+    }
+  }
+  m_wndMenuBarPane->setVisible(true);
 }

@@ -74,6 +74,8 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   void UpdateRecentFiles(QMenu* fileMenu);
   void SaveToolBars() const;
   void RestoreToolBars();
+  // Shows the menu bar docked at the top or bottom, or floating.
+  void KeepMenuBar();
   // Quick customisation: Alt and drag moves a tool-bar button within a bar
   // or removes it when dropped outside.
   void WatchButtons(QToolBar* bar);

@@ -14,7 +14,7 @@
 #include <cmath>
 
 CDlgThreshold::CDlgThreshold(QWidget* parent)
-    : QDialog(parent),
+    : QDialog(parent, FixedDialogFlags()),
       m_edit(new QLineEdit(this)),
       m_ok(new QPushButton(QStringLiteral("OK"), this)),
       m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
@@ -33,7 +33,6 @@ CDlgThreshold::CDlgThreshold(QWidget* parent)
   auto* percent = new QLabel(QStringLiteral("%"), this);
   percent->setGeometry(units.ToPixels(100, 10, 8, 8));
   setFixedSize(units.ToPixels(0, 0, 119, 60).size());
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
   // Tab order: the edit, OK, Cancel.
   setTabOrder(m_edit, m_ok);

@@ -17,6 +17,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QWheelEvent>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -94,6 +95,16 @@ Rect CVarenkoView::ClientRect() const { return Rect{0, 0, width(), height()}; }
 void CVarenkoView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   OnSize();
+  // A drawing fitted before the view reached the screen was fitted to a
+  // size the window had not settled on yet: the window manager may
+  // maximise it as it maps it. It is fitted again to the size it is shown
+  // at, as a drawing opened later would be.
+  if (m_bFitBeforeShown) UpdateLayout();
+}
+
+bool CVarenkoView::IsOnScreen() const {
+  const QWindow* window = this->window()->windowHandle();
+  return isVisible() && window != nullptr && window->isExposed();
 }
 
 void CVarenkoView::OnSize() {
@@ -138,10 +149,13 @@ void CVarenkoView::UpdateLayout() {
   rc.top = m_sizeTitle.cy + 6;
   m_layout.m_rcArea = rc;
   m_layout.ArrangePanes(false);
+  m_bFitBeforeShown = !IsOnScreen();
   update();
 }
 
 void CVarenkoView::paintEvent(QPaintEvent*) {
+  // Once the drawing has been seen, size changes keep its zoom.
+  if (m_bFitBeforeShown && IsOnScreen()) m_bFitBeforeShown = false;
   QPainter painter(this);
   OnDraw(painter);
 }

@@ -86,6 +86,8 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
 
  private:
   Rect ClientRect() const;
+  // Whether the view shows in an exposed window.
+  bool IsOnScreen() const;
   void DrawPanes(QPainter& painter);
   void DrawImagePane(QPainter& painter, const Rect& dest, const Rect& src, Bitmap* image, size_t pane);
   void DrawLegend(QPainter& painter, const Rect& dest);
@@ -110,6 +112,8 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
 
   CVarenkoDoc* m_pDocument;
   bool m_printing = false;
+  // The drawing was fitted while the view was not on screen yet.
+  bool m_bFitBeforeShown = false;
 };
 
 // The probe setting in the "Options" section.

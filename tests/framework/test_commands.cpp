@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QStyleOptionMenuItem>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,40 @@ TEST_F(Routing, ActionsRouteTheirCommandAndFollowTheUpdateHandlers) {
   // A disabled action does not run its command.
   docOnly->trigger();
   EXPECT_EQ(g_calls, (std::vector<std::string>{"doc-only"}));
+}
+
+// A menu that tells how it draws an item.
+class InspectedMenu : public QMenu {
+ public:
+  using QMenu::initStyleOption;
+};
+
+TEST_F(Routing, RadioCommandsShowARadioMarkInMenus) {
+  CommandActions actions(router);
+  InspectedMenu menu;
+  menu.addActions({actions.Action(205), actions.Action(206), actions.Action(kChecked)});
+  doc.checked = true;
+  actions.UpdateAll();
+  struct Case {
+    unsigned id;
+    QStyleOptionMenuItem::CheckType type;
+    bool checked;
+  };
+  for (const Case& c :
+       {Case{205, QStyleOptionMenuItem::Exclusive, true}, Case{206, QStyleOptionMenuItem::Exclusive, false},
+        Case{kChecked, QStyleOptionMenuItem::NonExclusive, true}}) {
+    QStyleOptionMenuItem option;
+    menu.initStyleOption(&option, actions.Action(c.id));
+    EXPECT_EQ(option.checkType, c.type) << c.id;
+    EXPECT_EQ(option.checked, c.checked) << c.id;
+  }
+  // Choosing the marked item again keeps its mark; the update handler moves it.
+  actions.Action(205)->trigger();
+  EXPECT_TRUE(actions.Action(205)->isChecked());
+  app.current = 206;
+  actions.UpdateAll();
+  EXPECT_FALSE(actions.Action(205)->isChecked());
+  EXPECT_TRUE(actions.Action(206)->isChecked());
 }
 
 TEST_F(Routing, AMenuUpdatesItsActionsWhenItOpens) {

@@ -16,7 +16,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPainter>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
@@ -28,6 +30,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -74,6 +77,13 @@ QStringList ActionTexts(const QList<QAction*>& actions) {
     }
   }
   return texts;
+}
+
+// The name of the Qt style behind the application's look.
+QString StyleName() {
+  const QStyle* style = QApplication::style();
+  if (const auto* proxy = qobject_cast<const QProxyStyle*>(style)) style = proxy->baseStyle();
+  return style->name().toLower();
 }
 
 QMenu* TopMenu(CMainFrame& frame, const QString& title) {
@@ -127,6 +137,15 @@ TEST_F(MainWindow, StartsWithTheDrawingNamedOnTheCommandLine) {
   EXPECT_EQ(started.app().GetRecentFileList()->Files().value(0), path);
 }
 
+TEST_F(MainWindow, ADrawingNamedAtStartFillsItsPanesLikeOneOpenedLater) {
+  const QString path = MakeDrawing(QStringLiteral("fit.png"));
+  Started started({path});
+  ASSERT_TRUE(started.ok());
+  const Rect atStart = started.view().m_layout.m_vecPanes[0]->rcDest;
+  ASSERT_NE(started.app().OpenDocumentFile(path), nullptr);
+  EXPECT_EQ(started.view().m_layout.m_vecPanes[0]->rcDest, atStart);
+}
+
 TEST_F(MainWindow, AFileThatIsNoImageEndsTheStartWithoutAWindow) {
   Started started({SaveText(QStringLiteral("notes.png"))});
   EXPECT_FALSE(started.ok());
@@ -169,7 +188,7 @@ TEST_F(MainWindow, MenusAsTheUserSeesThem) {
   // The bar list of the View menu, filled when it opens.
   QMenu* bars = SubMenu(view, "&Toolbars and Docking Windows");
   emit bars->aboutToShow();
-  EXPECT_EQ(ActionTexts(bars->actions()), (QStringList{"Menu Bar", "Standard", "-", "Customize..."}));
+  EXPECT_EQ(ActionTexts(bars->actions()), (QStringList{"Standard", "-", "Customize..."}));
 }
 
 TEST_F(MainWindow, ToolBarButtonsShortcutsAndPrompts) {
@@ -284,12 +303,12 @@ TEST_F(MainWindow, LooksAreStoredMarkedAndUsedAtTheNextStart) {
     EXPECT_EQ(started.app().m_nAppLook, 205u);
     EXPECT_TRUE(actions.Action(205)->isChecked());
     EXPECT_FALSE(actions.Action(217)->isChecked());
-    EXPECT_EQ(QApplication::style()->name().toLower(), QStringLiteral("windows"));
+    EXPECT_EQ(StyleName(), QStringLiteral("windows"));
   }
   {
     Started started;
     EXPECT_EQ(started.app().m_nAppLook, 205u);
-    EXPECT_EQ(QApplication::style()->name().toLower(), QStringLiteral("windows"));
+    EXPECT_EQ(StyleName(), QStringLiteral("windows"));
   }
   // A stored look outside the menu: no radio mark, written back unchanged.
   Profile::Instance().WriteInt(QStringLiteral("ApplicationLook"), 219);
@@ -319,6 +338,72 @@ TEST_F(MainWindow, EveryLookIsItsOwn) {
   LookFor(216);
   EXPECT_EQ(LookFor(212).styleSheet, LookFor(216).styleSheet);
   EXPECT_EQ(LookFor(4711).styleSheet, LookFor(216).styleSheet);
+}
+
+// The menu bar and tool bar with a checked button, and the View menu with
+// its first item selected, as a look draws them.
+std::pair<QImage, QImage> BarsAndMenu(CMainFrame& frame, unsigned look) {
+  frame.OnApplicationLook(look);
+  QApplication::processEvents();
+  QToolBar* bar = frame.ToolBar();
+  const QImage bars = frame.grab(QRect(0, 0, bar->geometry().right(), bar->geometry().bottom())).toImage();
+  QMenu* view = TopMenu(frame, "&View");
+  view->adjustSize();
+  view->setActiveAction(view->actions().first());
+  return {bars, view->grab().toImage()};
+}
+
+double MeanDifference(const QImage& a, const QImage& b) {
+  const int w = std::min(a.width(), b.width());
+  const int h = std::min(a.height(), b.height());
+  double sum = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const QRgb p = a.pixel(x, y);
+      const QRgb q = b.pixel(x, y);
+      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+    }
+  }
+  return sum / (3.0 * w * h);
+}
+
+TEST_F(MainWindow, LooksOfOneFamilyStillLookApart) {
+  Started started;
+  started.frame().SendCommand(res::ID_SMART_AREA);
+  std::map<unsigned, std::pair<QImage, QImage>> shots;
+  for (unsigned look : {206u, 207u, 209u}) shots[look] = BarsAndMenu(started.frame(), look);
+  for (auto [a, b] : {std::pair{206u, 207u}, std::pair{206u, 209u}, std::pair{207u, 209u}}) {
+    EXPECT_GT(MeanDifference(shots[a].first, shots[b].first) + MeanDifference(shots[a].second, shots[b].second), 20)
+        << a << " and " << b;
+  }
+  started.frame().SendCommand(res::ID_SMART_AREA);
+}
+
+TEST_F(MainWindow, EveryButtonStandsOutOnEveryLooksBar) {
+  Started started;
+  QToolBar* bar = started.frame().ToolBar();
+  for (unsigned look : {205u, 206u, 207u, 208u, 209u, 210u, 215u, 216u, 217u, 218u, 219u}) {
+    started.frame().OnApplicationLook(look);
+    QApplication::processEvents();
+    for (QAction* action : bar->actions()) {
+      QWidget* button = bar->widgetForAction(action);
+      if (button == nullptr || !action->data().isValid()) continue;
+      // The button as it shows when its command is enabled.
+      QImage image = button->grab().toImage();
+      QPainter painter(&image);
+      const QPixmap icon = action->icon().pixmap(bar->iconSize());
+      painter.fillRect(QRect(QPoint(), icon.size()).translated(image.rect().center() - icon.rect().center()),
+                       image.pixel(1, image.height() / 2));
+      painter.drawPixmap(image.rect().center() - icon.rect().center(), icon);
+      painter.end();
+      int contrasting = 0;
+      for (int y = 0; y < image.height(); ++y) {
+        const int face = qGray(image.pixel(1, y));
+        for (int x = 0; x < image.width(); ++x) contrasting += std::abs(qGray(image.pixel(x, y)) - face) > 96;
+      }
+      EXPECT_GE(contrasting, 40) << look << " " << action->toolTip().toStdString();
+    }
+  }
 }
 
 TEST_F(MainWindow, ADroppedFileOpens) {

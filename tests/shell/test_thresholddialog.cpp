@@ -1,4 +1,5 @@
 #include "analysis/threshold.h"
+#include "analysis/waitdialog.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
 #include "shell/thresholddialog.h"
@@ -105,6 +106,21 @@ TEST_F(ThresholdDialog, AStoredTextWithoutANumberIsReportedAsTheDialogOpens) {
   EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("Enter a number.")});
   EXPECT_EQ(dialog.Edit()->text(), QStringLiteral("high"));
   EXPECT_EQ(dialog.m_dThreshold, 0.0);
+}
+
+TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
+  CDlgThreshold threshold;
+  CDlgWait progress;
+  const Qt::WindowFlags unwanted = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                                   Qt::WindowContextHelpButtonHint | Qt::WindowFullscreenButtonHint;
+  for (const auto& [dialog, close] : {std::pair<QDialog*, bool>{&threshold, true}, {&progress, false}}) {
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    // Told explicitly, so that the platform adds no buttons of its own.
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+    EXPECT_TRUE(flags & Qt::WindowTitleHint);
+    EXPECT_FALSE(flags & unwanted);
+    EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), close);
+  }
 }
 
 }  // namespace

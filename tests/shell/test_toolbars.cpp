@@ -10,9 +10,11 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPrinter>
 #include <QSettings>
@@ -133,7 +135,131 @@ TEST_F(ToolBars, ThePaneMenuListsTheBarsAndCustomize) {
   std::unique_ptr<QMenu> menu(Frame().createPopupMenu());
   QStringList texts;
   for (QAction* action : menu->actions()) texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
-  EXPECT_EQ(texts, (QStringList{"Menu Bar", "Standard", "-", "Customize..."}));
+  EXPECT_EQ(texts, (QStringList{"Standard", "-", "Customize..."}));
+}
+
+TEST_F(ToolBars, TheMenuBarStaysShownAtTheTopOrBottom) {
+  auto* pane = qobject_cast<QToolBar*>(Frame().MenuBar()->parentWidget());
+  ASSERT_NE(pane, nullptr);
+  {
+    std::unique_ptr<QMenu> menu(Frame().createPopupMenu());
+    for (QAction* action : menu->actions()) {
+      if (action->isCheckable()) action->trigger();
+    }
+  }
+  EXPECT_TRUE(pane->isVisibleTo(&Frame()));
+  Frame().ToolBar()->show();
+  EXPECT_FALSE(pane->isAreaAllowed(Qt::LeftToolBarArea) || pane->isAreaAllowed(Qt::RightToolBarArea));
+
+  // A layout saved with the menu bar hidden at a side, as earlier versions
+  // allowed, comes back with it shown above the tool bar.
+  pane->hide();
+  Frame().addToolBar(Qt::LeftToolBarArea, pane);
+  TearDown();
+  app_ = std::make_unique<CVarenkoApp>();
+  ASSERT_TRUE(app_->InitInstance());
+  pane = qobject_cast<QToolBar*>(Frame().MenuBar()->parentWidget());
+  QApplication::processEvents();
+  EXPECT_TRUE(pane->isVisible());
+  EXPECT_EQ(Frame().toolBarArea(pane), Qt::TopToolBarArea);
+  EXPECT_LT(pane->geometry().bottom(), Frame().ToolBar()->geometry().top());
+}
+
+QToolButton* CustomizeButton(QToolBar* bar) {
+  for (QAction* action : bar->actions()) {
+    if (action->objectName() == QStringLiteral("customizeButton")) {
+      return qobject_cast<QToolButton*>(bar->widgetForAction(action));
+    }
+  }
+  return nullptr;
+}
+
+// The bounding box of the pixels darker than the button's face, and how many.
+std::pair<QRect, int> DarkPixels(const QImage& image) {
+  QRect box;
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (qGray(image.pixel(x, y)) < 100) {
+        box |= QRect(x, y, 1, 1);
+        ++count;
+      }
+    }
+  }
+  return {box, count};
+}
+
+TEST_F(ToolBars, TheCustomizeButtonShowsOneSmallArrowInEveryLook) {
+  for (unsigned look : {205u, 217u}) {
+    Frame().OnApplicationLook(look);
+    QApplication::processEvents();
+    const auto [box, count] = DarkPixels(CustomizeButton(Frame().ToolBar())->grab().toImage());
+    EXPECT_GT(count, 0) << look;
+    EXPECT_LE(box.width(), 10) << look;
+    EXPECT_LE(box.height(), 10) << look;
+  }
+}
+
+TEST_F(ToolBars, TheQuickListTicksTheButtonsOnTheBar) {
+  QToolBar* bar = Frame().ToolBar();
+  bar->removeAction(Frame().Actions().Action(res::ID_ENABLE_PROBE));
+  for (unsigned look : {205u, 217u}) {
+    Frame().OnApplicationLook(look);
+    QMenu* options = CustomizeButton(bar)->menu();
+    emit options->aboutToShow();
+    QMenu* list = options->actions().first()->menu()->actions().first()->menu();
+    list->adjustSize();
+    const QImage image = list->grab().toImage();
+    // Something is drawn before the text of a ticked item, nothing before
+    // that of an item without a tick.
+    for (QAction* item : list->actions()) {
+      if (!item->isCheckable()) continue;
+      const QRect row = list->actionGeometry(item);
+      const QRgb face = image.pixel(row.right() - 2, row.center().y());
+      int marks = 0;
+      for (int y = row.top() + 2; y < row.bottom() - 1; ++y) {
+        for (int x = row.left() + 2; x < row.left() + 16; ++x) marks += image.pixel(x, y) != face;
+      }
+      EXPECT_EQ(marks > 0, item->isChecked()) << look << " " << item->text().toStdString();
+    }
+  }
+}
+
+TEST_F(ToolBars, ButtonsKeepTheirPlaceWhenOneIsChecked) {
+  QToolBar* bar = Frame().ToolBar();
+  auto places = [bar] {
+    QApplication::processEvents();
+    QList<QRect> rects;
+    for (QAction* action : bar->actions()) {
+      if (QWidget* button = bar->widgetForAction(action)) rects << button->geometry();
+    }
+    return rects;
+  };
+  const QList<QRect> before = places();
+  Frame().SendCommand(res::ID_SMART_AREA);
+  Frame().Actions().UpdateAll();
+  ASSERT_TRUE(Frame().Actions().Action(res::ID_SMART_AREA)->isChecked());
+  EXPECT_EQ(places(), before);
+  Frame().SendCommand(res::ID_SMART_AREA);
+}
+
+TEST_F(ToolBars, TheCustomizeDialogShowsItsLabelsAndWholeNames) {
+  CCustomizeDialog dialog(Frame());
+  dialog.show();
+  QApplication::processEvents();
+  // An ampersand marks the access key of the list the label names.
+  for (QLabel* label : dialog.findChildren<QLabel*>()) {
+    if (label->text().contains(QLatin1Char('&'))) {
+      EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+    }
+  }
+  QListWidget* commands = dialog.CommandList();
+  for (int row = 0; row < commands->count(); ++row) {
+    QListWidgetItem* item = commands->item(row);
+    const int needed = commands->visualItemRect(item).left() + commands->iconSize().width() +
+                       commands->fontMetrics().horizontalAdvance(item->text());
+    EXPECT_LE(needed, commands->viewport()->width()) << item->text().toStdString();
+  }
 }
 
 TEST_F(ToolBars, PrintingDrawsTheViewOntoAPage) {
