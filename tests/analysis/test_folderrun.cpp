@@ -514,6 +514,48 @@ TEST_F(FolderRun, ReadsEveryDrawingAUserExpectsAndNothingElse) {
   ::unlink(QFile::encodeName(folder_) + "/r\xe9sultat.png");
 }
 
+TEST(FolderReading, TheDecodersFileCorpusGivesTheDrawingsOfTheMasksSizeWithTheirCounts) {
+  // A mask of the corpus drawings' size: body on the left half.
+  CVarenkoDoc doc;
+  QImage mask(200, 150, QImage::Format_RGB32);
+  for (int y = 0; y < mask.height(); ++y) {
+    for (int x = 0; x < mask.width(); ++x) mask.setPixel(x, y, x < 100 ? qRgb(116, 167, 254) : qRgb(255, 217, 168));
+  }
+  doc.m_pBodyMask = std::make_unique<Bitmap>(mask);
+  // Selected pixels as Qt reads the file: non-grey on the body.
+  auto recount = [](const QString& name) {
+    const QImage image =
+        QImage(SourcePath(QStringLiteral("tests/data/png/") + name)).convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < 100; ++x) {
+        const QRgb p = image.pixel(x, y);
+        count += qRed(p) != qGreen(p) || qGreen(p) != qBlue(p);
+      }
+    }
+    return count;
+  };
+  const QString here = QDir::currentPath();
+  doc.LoadFolderImages(SourcePath(QStringLiteral("tests/data/png")) + QLatin1Char('/'));
+  QDir::setCurrent(here);
+  // Qt misreads the 16-bit file with a transparent colour; its twin
+  // without one holds the same pixels.
+  const std::vector<std::pair<QString, QString>> expected = {{"drawing_palette.png", "drawing_palette.png"},
+                                                             {"drawing_rgb.png", "drawing_rgb.png"},
+                                                             {"drawing_rgb16.png", "drawing_rgb16.png"},
+                                                             {"drawing_rgb16_trns.png", "drawing_rgb16.png"},
+                                                             {"drawing_rgba.png", "drawing_rgba.png"}};
+  ASSERT_EQ(doc.m_vecFileName.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(doc.m_vecFileName[i], expected[i].first);
+    std::unique_ptr<Bitmap> copy = doc.m_vecOriginal[i]->CloneArea(0, 0, 200, 150);
+    int count = 0;
+    doc.ProcessImage(copy.get(), &count);
+    EXPECT_EQ(count, recount(expected[i].second)) << expected[i].first.toStdString();
+    EXPECT_GT(count, 100);
+  }
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // These run in a child process of their own, whose memory they measure or
 // limit; it ends with exit(), which removes its temporary folders. The address sanitizer reserves far more address
