@@ -450,15 +450,6 @@ TEST_F(FolderRun, DrawingsAwayFromTheOneOnShowAreParked) {
 
 namespace {
 
-// A line of /proc/self/status in kilobytes (VmHWM, VmData), or -1.
-long StatusKb(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
-  }
-  return -1;
-}
-
 // A 16-bit RGB file of the image whose white is marked transparent (a tRNS
 // chunk), as some programs save drawings.
 QByteArray DeepWithTransparentWhite(const QImage& image) {
@@ -557,9 +548,19 @@ TEST(FolderReading, TheDecodersFileCorpusGivesTheDrawingsOfTheMasksSizeWithTheir
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
+// A line of /proc/self/status in kilobytes (VmHWM, VmData), or -1.
+long StatusKb(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
+  }
+  return -1;
+}
+
 // These run in a child process of their own, whose memory they measure or
-// limit; it ends with exit(), which removes its temporary folders. The address sanitizer reserves far more address
-// space than any such limit allows, so they are left to the plain build.
+// limit; it ends with exit(), which removes its temporary folders. The
+// address sanitizer reserves far more address space than any such limit
+// allows, so they are left to the plain build.
 
 TEST_F(FolderRun, LargePicturesThatAreNoDrawingsAreNotDecoded) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
