@@ -8,6 +8,9 @@
 #include "framework/recentfiles.h"
 #include "resources/resource.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 namespace {
 Application* g_instance = nullptr;
 }
@@ -36,6 +39,14 @@ int Application::ExitInstance() {
 }
 
 Profile& Application::GetProfile() const { return Profile::Instance(); }
+
+void Application::GetDesktopPath(QString& path) {
+  QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (desktop.isEmpty()) return;
+  desktop = QDir::toNativeSeparators(desktop);
+  while (desktop.endsWith(QDir::separator())) desktop.chop(1);
+  path = desktop + QDir::separator();
+}
 
 void Application::LoadStdProfileSettings(int maxEntries) {
   recentFiles_ = std::make_unique<RecentFileList>(GetProfile(), maxEntries);

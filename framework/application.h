@@ -33,6 +33,9 @@ class Application : public CommandMapped<Application> {
   virtual int ExitInstance();
 
   Profile& GetProfile() const;
+  // The user's desktop folder with exactly one trailing separator; the
+  // path is left as it was when there is no desktop folder.
+  static void GetDesktopPath(QString& path);
   // Reads the recent-file list, keeping up to maxEntries files.
   void LoadStdProfileSettings(int maxEntries);
   RecentFileList* GetRecentFileList() const { return recentFiles_.get(); }

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -14,6 +15,26 @@
 #endif
 
 QByteArray LocalPath(const QString& path) { return QFile::encodeName(path); }
+
+bool WriteWholeFile(const QString& path, const QByteArray& bytes) {
+  // A read-only file is made writable for the time of the writing, as the
+  // replacement needs it; it gets its permissions back if the writing
+  // fails.
+  const QFileInfo existing(path);
+  const QFileDevice::Permissions permissions = existing.permissions();
+  const bool unlock = existing.isFile() && !existing.isWritable();
+  if (unlock && !QFile::setPermissions(path, permissions | QFileDevice::WriteOwner | QFileDevice::WriteUser)) {
+    return false;
+  }
+  // Unbuffered, so that a write the disk cannot take whole shows in its
+  // count: a buffered save file reports a short final write as success.
+  // Whatever is not committed is thrown away with the temporary file.
+  QSaveFile file(path);
+  const bool written =
+      file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit();
+  if (!written && unlock) QFile::setPermissions(path, permissions);
+  return written;
+}
 
 #ifdef Q_OS_UNIX
 

@@ -36,3 +36,9 @@ struct FolderFile {
 // the suffix, letters compared without regard to case, in no particular
 // order. Subfolders are not entered.
 std::vector<FolderFile> ListFolderFiles(const QString& folder, const QString& suffix);
+
+// Writes the bytes to the path whole or not at all: they go to a temporary
+// file beside it, which replaces the old file only once everything has been
+// written and flushed. An existing read-only file is replaced too. False
+// when anything failed; the old file then stays as it was.
+bool WriteWholeFile(const QString& path, const QByteArray& bytes);

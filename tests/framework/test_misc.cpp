@@ -1,13 +1,23 @@
+#include "framework/application.h"
 #include "framework/clipboard.h"
 #include "framework/dialogunits.h"
+#include "framework/files.h"
 #include "framework/geometry.h"
 #include "framework/waitcursor.h"
+#include "tests/support/testsupport.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 namespace {
 
@@ -74,6 +84,55 @@ TEST(Clipboard, HoldsTheImageItWasGiven) {
   ASSERT_EQ(back.size(), image.size());
   EXPECT_EQ(back.pixel(2, 1) & 0xFFFFFFu, qRgb(192, 128, 0) & 0xFFFFFFu);
   EXPECT_FALSE(PutImageOnClipboard(QImage()));
+}
+
+}  // namespace
+
+namespace {
+
+QByteArray Contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+TEST(WriteWholeFile, ReplacesAFileWholeOrLeavesItAsItWas) {
+  const QString dir = TempDir();
+  const QString path = dir + QStringLiteral("/Results.txt");
+  const QByteArray text(5000, 'x');
+  // A new file, then a read-only one replaced.
+  ASSERT_TRUE(WriteWholeFile(path, "old"));
+  ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadUser));
+  EXPECT_TRUE(WriteWholeFile(path, text));
+  EXPECT_EQ(Contents(path), text);
+  ASSERT_TRUE(WriteWholeFile(path, "old"));
+
+  // A write that fails part-way (the file-size limit stands in for a full
+  // disk) keeps the old file and says so.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = WriteWholeFile(path, text);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(Contents(path), QByteArray("old"));
+
+  // Places where no file can be made.
+  EXPECT_FALSE(WriteWholeFile(dir, text));
+  EXPECT_FALSE(WriteWholeFile(QStringLiteral("/proc/Results.txt"), text));
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("Results.txt")});
+}
+
+TEST(DesktopPath, EndsWithExactlyOneSeparator) {
+  QString path = QStringLiteral("untouched");
+  Application::GetDesktopPath(path);
+  ASSERT_FALSE(path.isEmpty());
+  EXPECT_TRUE(path.endsWith(QDir::separator()));
+  EXPECT_FALSE(path.endsWith(QString(2, QDir::separator())));
+  EXPECT_EQ(QDir::cleanPath(path), QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
 }
 
 }  // namespace
