@@ -1,6 +1,7 @@
 #include "analysis/document.h"
 
 #include "analysis/frequency.h"
+#include "analysis/resultsdialog.h"
 #include "analysis/smartarea.h"
 #include "analysis/threshold.h"
 #include "analysis/waitdialog.h"
@@ -35,6 +36,8 @@ std::span<const CommandEntry<CVarenkoDoc>> CVarenkoDoc::CommandMap() {
       MapCommand(res::ID_FILE_OPEN_FOLDER, &CVarenkoDoc::OnOpenFolder),
       MapCommand(res::ID_SMART_AREA, &CVarenkoDoc::OnSmartArea),
       MapUpdate(res::ID_SMART_AREA, &CVarenkoDoc::OnUpdateSmartArea),
+      MapCommand(res::ID_RESULTS, &CVarenkoDoc::OnResults),
+      MapUpdate(res::ID_RESULTS, &CVarenkoDoc::OnUpdateResults),
   };
   return map;
 }
@@ -346,21 +349,21 @@ void CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
   // pixel rule and its count, and, once its copy is made, its marks added
   // to this worker's frequency counts. The sums of the workers' counts do
   // not depend on which worker took which drawing.
-  OrderedWork<ProcessedDrawing> work(
-      originals.size(), threads, 2 * static_cast<size_t>(threads), [&](size_t i, int worker) {
-        QImage& pixels = scratch[static_cast<size_t>(worker)];
-        if (!Bitmap::Unpack(originals[i], pixels)) return ProcessedDrawing{};
-        const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
-        if (smartArea) FillSmartArea(data, body);
-        ProcessedDrawing result;
-        result.count = ApplyPixelRule(data, body);
-        result.copy = Bitmap::FromParked(Bitmap::Pack(pixels));
-        if (result.copy->IsEmpty()) return ProcessedDrawing{};
-        const double ratio = static_cast<double>(result.count) * 100.0 / static_cast<double>(bodyPixels);
-        // A ratio that is not a number is below every threshold.
-        counts[static_cast<size_t>(worker)]->Add(data, ratio >= threshold);
-        return result;
-      });
+  OrderedWork<ProcessedDrawing> work(originals.size(), threads, 2 * static_cast<size_t>(threads),
+                                     [&](size_t i, int worker) {
+                                       QImage& pixels = scratch[static_cast<size_t>(worker)];
+                                       if (!Bitmap::Unpack(originals[i], pixels)) return ProcessedDrawing{};
+                                       const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
+                                       if (smartArea) FillSmartArea(data, body);
+                                       ProcessedDrawing result;
+                                       result.count = ApplyPixelRule(data, body);
+                                       result.copy = Bitmap::FromParked(Bitmap::Pack(pixels));
+                                       if (result.copy->IsEmpty()) return ProcessedDrawing{};
+                                       const double ratio = Ratio(result.count, bodyPixels);
+                                       // A ratio that is not a number is below every threshold.
+                                       counts[static_cast<size_t>(worker)]->Add(data, ratio >= threshold);
+                                       return result;
+                                     });
   // The new copies and counts are gathered aside: the drawing on show keeps
   // its old copy until the run ends. A drawing whose copy could not be made
   // gets an empty entry with the count 0, so every copy stays beside its
@@ -441,5 +444,18 @@ void CVarenkoDoc::OnSmartArea() {
   // stay on show until the run ends.
   ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART));
 }
+
+void CVarenkoDoc::OnResults() {
+  if (m_bRunning) return;
+  Application* app = Application::Instance();
+  CDlgResults dialog(this, app != nullptr ? app->GetMainWnd() : nullptr);
+  const size_t noted = m_nCurrent;
+  dialog.DoModal();
+  // The view shows the drawing it showed before.
+  m_nCurrent = noted;
+  if (m_pView != nullptr) m_pView->Invalidate();
+}
+
+void CVarenkoDoc::OnUpdateResults(CmdUI* ui) { ui->Enable(!m_vecProcessed.empty()); }
 
 void CVarenkoDoc::OnUpdateSmartArea(CmdUI* ui) { ui->SetCheck(m_bSmartArea ? 1 : 0); }

@@ -67,6 +67,11 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // drawings again.
   void OnSmartArea();
   void OnUpdateSmartArea(CmdUI* ui);
+  // Results: the dialog listing the drawings with their report; the
+  // drawing on show is the same before and after. Open while processed
+  // copies exist.
+  void OnResults();
+  void OnUpdateResults(CmdUI* ui);
 
   // True while a folder run or a re-run is at work: the drawings cannot be
   // changed then, nor a new document started or a file opened.

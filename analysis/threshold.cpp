@@ -4,8 +4,10 @@
 #include "framework/profile.h"
 #include "framework/text.h"
 
-double ReadThreshold() {
-  return ParseLeadingDouble(Profile::Instance().GetProfileString(QString::fromLatin1(kOptionsSection),
-                                                                 QString::fromLatin1(kThresholdEntry),
-                                                                 QString::fromLatin1(kThresholdDefault)));
+QString ReadThresholdText() {
+  return Profile::Instance().GetProfileString(QString::fromLatin1(kOptionsSection),
+                                              QString::fromLatin1(kThresholdEntry),
+                                              QString::fromLatin1(kThresholdDefault));
 }
+
+double ReadThreshold() { return ParseLeadingDouble(ReadThresholdText()); }

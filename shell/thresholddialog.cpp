@@ -49,9 +49,7 @@ void CDlgThreshold::showEvent(QShowEvent* event) {
 bool CDlgThreshold::OnInitDialog() {
   m_initialised = true;
   m_edit->setText(Format("%.*g", 15, m_dThreshold));
-  m_edit->setText(Profile::Instance().GetProfileString(QString::fromLatin1(kOptionsSection),
-                                                       QString::fromLatin1(kThresholdEntry),
-                                                       QString::fromLatin1(kThresholdDefault)));
+  m_edit->setText(ReadThresholdText());
   UpdateData();
   m_edit->setFocus();
   return true;

@@ -297,7 +297,7 @@ QStringList CVarenkoView::InfoLines(size_t pane) const {
     lines << Format("Maximum Frequency: %d/%d", doc.m_nMaxFrequency, static_cast<int>(n));
   } else if (folderView || pane == 1) {
     const int s = doc.m_nCurrent < doc.m_vecSelectedPixels.size() ? doc.m_vecSelectedPixels[doc.m_nCurrent] : 0;
-    const double ratio = static_cast<double>(s) * 100.0 / static_cast<double>(doc.m_nBodyPixels);
+    const double ratio = Ratio(s, doc.m_nBodyPixels);
     // A ratio equal to the threshold is CS.
     const double threshold = ReadThreshold();
     lines << Format("Whole Body Pixels: %d", doc.m_nBodyPixels) << Format("Selected Pixels: %d", s)

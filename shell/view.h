@@ -40,6 +40,7 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   // Fits the current drawing into the panes at one common scale and
   // redraws.
   void UpdateLayout() override;
+  void Invalidate() override { update(); }
   // Cuts the panes afresh from the client area when it changed by 2 pixels
   // or more; the zoom stays.
   void OnSize();

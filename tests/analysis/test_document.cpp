@@ -15,6 +15,7 @@ namespace {
 class CountingView : public DocumentView {
  public:
   void UpdateLayout() override { ++layouts; }
+  void Invalidate() override {}
   int layouts = 0;
 };
 
