@@ -3,6 +3,7 @@
 #include "analysis/resultsdialog.h"
 #include "analysis/threshold.h"
 #include "framework/application.h"
+#include "framework/files.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
 #include "framework/text.h"
@@ -93,6 +94,7 @@ TEST_F(Results, ReportsTheirCasesAsTheyShouldRead) {
     QStringList present;  // lines the report or table holds
     QStringList absent;   // lines it must not hold
     std::vector<int> csFlags;
+    std::array<int, 3> maxima = {0, 0, 0};
   };
   const Case cases[] = {
       {"a count either side of 16 %",
@@ -146,6 +148,14 @@ TEST_F(Results, ReportsTheirCasesAsTheyShouldRead) {
        {"1\ta.png\t0.00\ttrue", "Number of pictures with CS = 2 (100.00%)"},
        {},
        {1, 1}},
+      {"the threshold changed after the run: the maxima stay, the split follows",
+       {100, 200, 300},
+       1000,
+       "25",
+       {"Frequency distribution of the CS picture set = 4/1", "Frequency distribution of the non CS picture set = 1/2"},
+       {},
+       {0, 0, 1},
+       {5, 4, 1}},
       {"a drawing without a processed copy keeps the next rows their own counts",
        {100, -1, 300},
        1000,
@@ -157,7 +167,7 @@ TEST_F(Results, ReportsTheirCasesAsTheyShouldRead) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetThreshold(QString::fromLatin1(c.threshold));
-    Fill(doc_, c.counts, c.body);
+    Fill(doc_, c.counts, c.body, c.maxima);
     CDlgResults dialog(&doc_);
     dialog.OnInitDialog();
     const QStringList lines = Lines(dialog.m_strTable + dialog.m_strStatistics);
@@ -273,6 +283,18 @@ TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {
       EXPECT_EQ(file.readAll(), expected);
     }
   }
+  // A write that fails part-way, as on a full disk, keeps the old file.
+  prompts.Clear();
+  prompts.Answer(readOnly);
+  ASSERT_TRUE(WriteWholeFile(readOnly, "old"));
+  {
+    const FileSizeLimit full(100);
+    dialog.OnExport();
+  }
+  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("The file could not be saved")});
+  QFile kept(readOnly);
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), QByteArray("old"));
   // A cancelled choice writes nothing and says nothing.
   prompts.Clear();
   prompts.Answer(std::nullopt);

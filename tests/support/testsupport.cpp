@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <memory>
 
 QString SourcePath(const QString& relative) { return QDir(QStringLiteral(VARENKO_SOURCE_DIR)).filePath(relative); }
@@ -45,4 +48,21 @@ std::vector<SampleCount> SampleCounts() {
     rows.push_back({f[0], f[1].toInt(), f[2].toInt(), f[3].toLongLong(), f[4].toLongLong(), f[5]});
   }
   return rows;
+}
+
+FileSizeLimit::FileSizeLimit(long long bytes) {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  saved_ = limit.rlim_cur;
+  savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+  limit.rlim_cur = static_cast<rlim_t>(bytes);
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  limit.rlim_cur = static_cast<rlim_t>(saved_);
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, savedHandler_);
 }

@@ -30,3 +30,17 @@ struct SampleCount {
   QString ratio;
 };
 std::vector<SampleCount> SampleCounts();
+
+// For its lifetime, a file can grow no larger than the given size, as on a
+// full disk: writes beyond it fail instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(long long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long long saved_;
+  void (*savedHandler_)(int);
+};
