@@ -1,5 +1,6 @@
 #include "framework/bitmap.h"
 #include "framework/pngdecode.h"
+#include "framework/pngfast.h"
 #include "tests/support/testsupport.h"
 
 #include <QBuffer>
@@ -66,6 +67,40 @@ void ExpectSameImage(const QImage& got, const QImage& want) {
   EXPECT_EQ(got.colorSpace(), want.colorSpace());
   EXPECT_EQ(got.colorSpace().description(), want.colorSpace().description());
   EXPECT_EQ(got.devicePixelRatio(), want.devicePixelRatio());
+}
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The quick path on the file's bytes: the image, or a null image when it
+// declines the file.
+QImage DecodeQuickly(const QByteArray& file) {
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(file.constData()), static_cast<size_t>(file.size()));
+  const std::optional<PngSize> size = ReadPngSize(bytes);
+  if (!size || int64_t{size->width} * size->height > 100'000'000) return QImage();
+  QImage image(size->width, size->height, QImage::Format_RGB32);
+  PngScratch scratch;
+  const BitmapData out{image.bits(), image.bytesPerLine(), image.width(), image.height()};
+  return DecodePngFast(bytes, out, scratch) ? image : QImage();
+}
+
+// The quick path gives the pixels the thorough way gives wherever it takes
+// a file; true when it took it.
+bool ExpectQuickPathAgrees(const QByteArray& file, const QImage& want) {
+  const QImage quick = DecodeQuickly(file);
+  if (quick.isNull()) return false;
+  EXPECT_FALSE(want.isNull());
+  if (want.isNull()) return true;
+  EXPECT_EQ(quick.size(), want.size());
+  for (int y = 0; y < want.height() && quick.size() == want.size(); ++y) {
+    if (std::memcmp(quick.constScanLine(y), want.constScanLine(y), static_cast<size_t>(want.width()) * 4) != 0) {
+      ADD_FAILURE() << "the quick path differs in row " << y;
+      break;
+    }
+  }
+  return true;
 }
 
 QString CorpusPath(const QString& name) { return SourcePath(QStringLiteral("tests/data/png/") + name); }
@@ -172,6 +207,13 @@ TEST(PngDecode, CorpusFilesDecodeAsQtOrAsTheirTwin) {
     const QImage qt = ReadWithQt(path);
     const QImage fast = Decode(path);
     const QImage bitmap = Bitmap::FromFile(path)->Image();
+    const QByteArray bytes = ReadAll(path);
+    const bool quick = ExpectQuickPathAgrees(bytes, file.outcome == kAsTwin ? bitmap : qt);
+    // The quick path takes the intact 8-bit files that are not interlaced,
+    // but for a short palette, which the thorough way reads.
+    const bool eightBit = bytes.size() > 28 && bytes[24] == 8 && bytes[28] == 0;
+    const bool declined = std::strstr(file.name, "short") != nullptr || std::strstr(file.name, "without") != nullptr;
+    EXPECT_EQ(quick, eightBit && !declined && file.outcome != kUnreadable);
     switch (file.outcome) {
       case kAsQt:
         EXPECT_FALSE(fast.isNull());
@@ -199,6 +241,80 @@ TEST(PngDecode, CorpusFilesDecodeAsQtOrAsTheirTwin) {
   }
 }
 
+// A PNG file of random 8-bit samples whose rows use the five filters in
+// turn, so that every filter is undone on every pixel size.
+QByteArray FilteredPng(uint8_t colourType, int width, int height, std::mt19937& random) {
+  const int bpp = colourType == 0 || colourType == 3 ? 1 : colourType == 4 ? 2 : colourType == 2 ? 3 : 4;
+  const auto rowBytes = static_cast<size_t>(width * bpp);
+  std::vector<uint8_t> raw(rowBytes * static_cast<size_t>(height));
+  for (uint8_t& byte : raw) byte = static_cast<uint8_t>(random() % (colourType == 3 ? 16 : 256));
+  // Runs of equal pixels as on blank page, next to noise.
+  for (size_t i = 0; i < raw.size() / 3; ++i) raw[i] = colourType == 3 ? 7 : 255;
+  QByteArray filtered;
+  std::vector<uint8_t> zeros(rowBytes);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t filter = static_cast<uint8_t>(y % 5);
+    const uint8_t* row = raw.data() + static_cast<size_t>(y) * rowBytes;
+    const uint8_t* prior = y > 0 ? row - rowBytes : zeros.data();
+    filtered += static_cast<char>(filter);
+    for (size_t i = 0; i < rowBytes; ++i) {
+      const int a = i >= static_cast<size_t>(bpp) ? row[i - bpp] : 0;
+      const int c = i >= static_cast<size_t>(bpp) ? prior[i - bpp] : 0;
+      const int b = prior[i];
+      const int p = a + b - c;
+      const int paeth = std::abs(p - a) <= std::abs(p - b) && std::abs(p - a) <= std::abs(p - c) ? a
+                        : std::abs(p - b) <= std::abs(p - c)                                     ? b
+                                                                                                 : c;
+      const int predicted[] = {0, a, b, (a + b) / 2, paeth};
+      filtered += static_cast<char>(row[i] - predicted[filter]);
+    }
+  }
+  QByteArray png("\x89PNG\r\n\x1a\n", 8);
+  auto chunk = [&png](const char* type, const QByteArray& body) {
+    QByteArray typed = QByteArray(type, 4) + body;
+    const auto length = qToBigEndian<quint32>(static_cast<quint32>(body.size()));
+    const auto crc = qToBigEndian<quint32>(static_cast<quint32>(
+        crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), static_cast<uInt>(typed.size()))));
+    png += QByteArray(reinterpret_cast<const char*>(&length), 4) + typed +
+           QByteArray(reinterpret_cast<const char*>(&crc), 4);
+  };
+  QByteArray header(13, '\0');
+  const auto w = qToBigEndian<quint32>(static_cast<quint32>(width));
+  const auto h = qToBigEndian<quint32>(static_cast<quint32>(height));
+  std::memcpy(header.data(), &w, 4);
+  std::memcpy(header.data() + 4, &h, 4);
+  header[8] = 8;
+  header[9] = static_cast<char>(colourType);
+  chunk("IHDR", header);
+  if (colourType == 3) {
+    QByteArray palette;
+    for (int i = 0; i < 48; ++i) palette += static_cast<char>(random());
+    chunk("PLTE", palette);
+  }
+  uLongf packedSize = compressBound(static_cast<uLong>(filtered.size()));
+  QByteArray packed(static_cast<qsizetype>(packedSize), '\0');
+  compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(filtered.constData()),
+           static_cast<uLong>(filtered.size()));
+  chunk("IDAT", packed.left(static_cast<qsizetype>(packedSize)));
+  chunk("IEND", QByteArray());
+  return png;
+}
+
+TEST(PngDecode, TheQuickPathUndoesEveryFilterOnEveryPixelSize) {
+  std::mt19937 random(77);
+  for (const uint8_t colourType : {0, 2, 3, 4, 6}) {
+    for (const int width : {1, 5, 61}) {
+      SCOPED_TRACE(testing::Message() << "colour type " << int{colourType} << ", width " << width);
+      QByteArray png = FilteredPng(colourType, width, 15, random);
+      QBuffer device(&png);
+      device.open(QIODevice::ReadOnly);
+      const QImage thorough = ReadPngAsRgb32(device, kImageAllocationLimitMb);
+      ASSERT_FALSE(thorough.isNull());
+      EXPECT_TRUE(ExpectQuickPathAgrees(png, thorough));
+    }
+  }
+}
+
 TEST(PngDecode, SampleDrawingsGiveQtsBytes) {
   const QStringList names = QDir(SourcePath(QStringLiteral("samples"))).entryList({QStringLiteral("*.png")});
   ASSERT_GE(names.size(), 10);
@@ -209,13 +325,9 @@ TEST(PngDecode, SampleDrawingsGiveQtsBytes) {
     const QImage fast = Decode(path);
     EXPECT_EQ(fast.isNull(), name == QStringLiteral("notes.png"));
     if (!fast.isNull()) ExpectSameImage(fast, qt);
+    EXPECT_EQ(ExpectQuickPathAgrees(ReadAll(path), qt), !fast.isNull());
     ExpectSameImage(Bitmap::FromFile(path)->Image(), qt);
   }
-}
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 TEST(PngDecode, RefusesSizesBeyondTheAllocationLimit) {
@@ -317,12 +429,16 @@ TEST(PngDecode, MutatedDrawingsDecodeAsQtOrNotAtAll) {
   };
   std::mt19937 random(1605);
   int decoded = 0;
+  int quick = 0;
   for (int i = 0; i < 3000; ++i) {
     QByteArray png = seeds[i % std::size(seeds)];
     Mutate(png, random);
     QBuffer device(&png);
     device.open(QIODevice::ReadOnly);
     const QImage fast = ReadPngAsRgb32(device, kImageAllocationLimitMb);
+    // The quick path takes none of the files the thorough way refuses, and
+    // gives the same pixels for those it takes.
+    if (ExpectQuickPathAgrees(png, fast)) ++quick;
     // Qt's reader is right for 8-bit files, the only ones compared; it
     // reads every file decoded here.
     if (fast.isNull() || png.size() <= 24 || png[24] == 16) continue;
@@ -333,6 +449,7 @@ TEST(PngDecode, MutatedDrawingsDecodeAsQtOrNotAtAll) {
     ExpectSameImage(fast, ReadWithQt(reader));
   }
   EXPECT_GT(decoded, 300);
+  EXPECT_GT(quick, 100);
 }
 
 }  // namespace

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "framework/bitmapdata.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+// The quick way from a PNG file held in memory to 32-bit pixels, for the
+// files drawings are saved as: 8 bits per sample, not interlaced, grey, grey
+// with alpha, RGB, RGBA or palette, every chunk intact. The whole image data
+// is inflated in one go and unfiltered row by row straight into the caller's
+// pixels. Everything else is declined, and the caller reads the file the
+// thorough way (libpng, then Qt), which gives the same pixels for the files
+// taken here.
+
+struct PngSize {
+  int width = 0;
+  int height = 0;
+};
+
+// The size a PNG file's header gives, from its first 24 bytes; nothing when
+// they are no PNG header.
+std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file);
+
+// Scratch memory for decoding, kept from one file to the next: one per
+// thread.
+class PngScratch {
+ public:
+  PngScratch();
+  ~PngScratch();
+  PngScratch(const PngScratch&) = delete;
+  PngScratch& operator=(const PngScratch&) = delete;
+
+ private:
+  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&);
+  struct Inflater;
+  std::unique_ptr<Inflater> inflater_;
+  std::vector<uint8_t> data_;      // the image data gathered from its chunks
+  std::vector<uint8_t> filtered_;  // the inflated rows, each led by its filter byte
+};
+
+// Decodes the file into `out`, whose size must be the file's: blue, green,
+// red and 0xFF in every pixel, alpha dropped, as the thorough way gives. False
+// (and `out` in any state) for a file it declines.
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch);
