@@ -231,7 +231,8 @@ void CVarenkoDoc::OnOpenFolder() {
   profile.WriteProfileString(section, entry, folder);
 
   WaitCursor wait;
-  // Reading the files lets the window draw itself; no command may start.
+  // The run lets the window draw itself; no command may start meanwhile.
+  // The blank chart the new document loaded becomes the frequency map.
   m_bRunning = true;
   const bool read = LoadFolderImages(folder);
   m_bRunning = false;
@@ -241,8 +242,6 @@ void CVarenkoDoc::OnOpenFolder() {
                                   MessageIcon::Error);
     return;
   }
-  // The blank chart the new document loaded becomes the frequency map.
-  ProcessFolderSet(std::move(m_pFinalImage));
 }
 
 int CVarenkoDoc::WorkerThreads(size_t jobs) const {
@@ -261,121 +260,144 @@ bool CVarenkoDoc::LoadFolderImages(const QString& folder) {
                    [](const FolderFile& a, const FolderFile& b) { return NameOrder(a.name, b.name); });
   QByteArray base = LocalPath(folder);
   if (!base.endsWith('/')) base += '/';
-  const int w = m_pBodyMask ? m_pBodyMask->Width() : 0;
-  const int h = m_pBodyMask ? m_pBodyMask->Height() : 0;
-
-  // Files are read on several cores; each drawing kept is parked at once,
-  // so a folder of any size fits in memory. A file of another size is left
-  // out after reading its header; one that is no image, or whose memory
-  // cannot be had, reads as empty and is left out too.
-  std::vector<std::unique_ptr<ParkingReader>> readers;
-  StartWorkers(WorkerThreads(files.size()), [&] { readers.push_back(std::make_unique<ParkingReader>(w, h)); });
-  if (readers.empty()) return false;
-  const int threads = static_cast<int>(readers.size());
-  OrderedWork<std::unique_ptr<Bitmap>> reading(
-      files.size(), threads, 4 * static_cast<size_t>(threads), [&](size_t i, int worker) -> std::unique_ptr<Bitmap> {
-        std::unique_ptr<Bitmap> drawing = readers[static_cast<size_t>(worker)]->Read(base + files[i].localName);
-        if (drawing->IsEmpty() || drawing->Width() != w || drawing->Height() != h) return nullptr;
-        return drawing;
-      });
-  for (size_t i = 0; i < files.size(); ++i) {
-    std::unique_ptr<Bitmap> drawing = reading.Take(i, Pump);
-    if (!drawing) continue;
-    m_vecOriginal.push_back(std::move(drawing));
-    m_vecFileName.push_back(files[i].name);
+  const QSize size = m_pBodyMask ? QSize(m_pBodyMask->Width(), m_pBodyMask->Height()) : QSize();
+  // The drawings are counted from the files' headers first, so that the
+  // progress can say how far the run has come; each is then read and
+  // measured in one go. A file of another size is left out on its header's
+  // word.
+  std::vector<QByteArray> paths;
+  std::vector<QString> names;
+  for (const FolderFile& file : files) {
+    const QByteArray path = base + file.localName;
+    const std::optional<QSize> claimed = Bitmap::HeaderSize(path);
+    if (!claimed || (claimed->isValid() && *claimed != size)) continue;
+    paths.push_back(path);
+    names.push_back(file.name);
   }
-  return true;
+  if (paths.empty()) return true;
+  return MeasureDrawings(paths, names, std::move(m_pFinalImage));
 }
 
 namespace {
 
-// What a worker makes of one drawing: the processed copy, parked, and its
-// count of selected pixels; no copy and the count 0 when none could be made.
-struct ProcessedDrawing {
-  std::unique_ptr<Bitmap> copy;
+// What a worker makes of one drawing: what the original is kept as, and
+// its count of selected pixels. No original when a file could not be read;
+// `measured` false when a drawing could not be measured.
+struct MeasuredDrawing {
+  Bitmap::ParkedPixels original;
   int count = 0;
+  bool measured = false;
 };
+
+// How a run makes a processed copy from its original: the smart-area
+// filling when the option is on, then the pixel rule. The copies are not
+// kept but made again from their originals whenever they are looked at.
+std::function<void(const BitmapData&)> Processing(std::shared_ptr<const BodyRuns> body, bool smartArea) {
+  return [body = std::move(body), smartArea](const BitmapData& pixels) {
+    if (smartArea) FillSmartArea(pixels, *body);
+    ApplyPixelRule(pixels, *body);
+  };
+}
 
 }  // namespace
 
 void CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
   if (!m_pBodyMask || m_vecOriginal.empty()) return;
+  if (!MeasureDrawings({}, {}, std::move(chart))) {
+    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
+  }
+}
+
+bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const std::vector<QString>& names,
+                                  std::unique_ptr<Bitmap> chart) {
+  if (!m_pBodyMask) return true;
+  const bool reading = !files.empty();
+  const size_t n = reading ? files.size() : m_vecOriginal.size();
   m_bRunning = true;
   WaitCursor wait;
   // Everything a worker needs is copied out of the document first: workers
   // never touch the document.
-  const BodyRuns body = MaskRuns();
+  const auto body = std::make_shared<const BodyRuns>(MaskRuns());
   const int w = m_pBodyMask->Width();
   const int h = m_pBodyMask->Height();
   const bool smartArea = m_bSmartArea;
   const int bodyPixels = m_nBodyPixels;
   const double threshold = ReadThreshold();
-  std::vector<Bitmap::ParkedPixels> originals;
-  for (const auto& original : m_vecOriginal) {
-    original->Park();
-    originals.push_back(original->Parked());
+  std::vector<Bitmap::ParkedPixels> loaded;
+  for (size_t i = 0; !reading && i < n; ++i) {
+    if (!m_vecOriginal[i]->Parked()) m_vecOriginal[i]->Park();
+    loaded.push_back(m_vecOriginal[i]->Parked());
   }
-  // Each worker unpacks drawing after drawing into the same memory and
-  // keeps frequency counts of its own. Only as many workers start as there
-  // is memory for.
+  // Each worker reads drawing after drawing into the same memory and keeps
+  // frequency counts of its own. Only as many workers start as there is
+  // memory for.
   std::vector<std::unique_ptr<FrequencyCounts>> counts;
-  std::vector<QImage> scratch;
-  StartWorkers(WorkerThreads(originals.size()), [&] {
-    auto workerCounts = std::make_unique<FrequencyCounts>(body);
-    QImage pixels(w, h, QImage::Format_RGB32);
-    if (pixels.isNull()) throw std::bad_alloc();
+  std::vector<std::unique_ptr<DrawingReader>> readers;
+  StartWorkers(WorkerThreads(n), [&] {
+    auto workerCounts = std::make_unique<FrequencyCounts>(*body);
+    readers.push_back(std::make_unique<DrawingReader>(w, h));
     counts.push_back(std::move(workerCounts));
-    scratch.push_back(std::move(pixels));
   });
-  if (counts.empty()) {
-    // What was shown before stays: the set keeps its copies, if any.
+  if (readers.empty()) {
+    // What was shown before stays.
     if (!m_pFinalImage) m_pFinalImage = std::move(chart);
     m_bRunning = false;
-    wait.Restore();
-    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
-    return;
+    return false;
   }
-  const int threads = static_cast<int>(counts.size());
+  const int threads = static_cast<int>(readers.size());
 
   Application* app = Application::Instance();
   CDlgWait dialog(app != nullptr ? app->GetMainWnd() : nullptr);
-  const int n = static_cast<int>(m_vecOriginal.size());
-  dialog.m_staticText->setText(Format("Processing file %d from %d...", 0, n));
-  dialog.m_progress->setRange(0, n);
+  dialog.m_staticText->setText(Format("Processing file %d from %d...", 0, static_cast<int>(n)));
+  dialog.m_progress->setRange(0, static_cast<int>(n));
   dialog.m_progress->setValue(0);
   dialog.ShowCentred();
 
-  // Each drawing on its own: a 32-bit copy, the smart-area filling, the
-  // pixel rule and its count, and, once its copy is made, its marks added
-  // to this worker's frequency counts. The sums of the workers' counts do
-  // not depend on which worker took which drawing.
-  OrderedWork<ProcessedDrawing> work(originals.size(), threads, 2 * static_cast<size_t>(threads),
-                                     [&](size_t i, int worker) {
-                                       QImage& pixels = scratch[static_cast<size_t>(worker)];
-                                       if (!Bitmap::Unpack(originals[i], pixels)) return ProcessedDrawing{};
-                                       const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
-                                       if (smartArea) FillSmartArea(data, body);
-                                       ProcessedDrawing result;
-                                       result.count = ApplyPixelRule(data, body);
-                                       result.copy = Bitmap::FromParked(Bitmap::Pack(pixels));
-                                       if (result.copy->IsEmpty()) return ProcessedDrawing{};
-                                       const double ratio = Ratio(result.count, bodyPixels);
-                                       // A ratio that is not a number is below every threshold.
-                                       counts[static_cast<size_t>(worker)]->Add(data, ratio >= threshold);
-                                       return result;
-                                     });
-  // The new copies and counts are gathered aside: the drawing on show keeps
-  // its old copy until the run ends. A drawing whose copy could not be made
-  // gets an empty entry with the count 0, so every copy stays beside its
-  // own original.
+  // Each drawing in one pass, while its pixels are in memory: read from
+  // its file (or made again from the original kept), the smart-area
+  // filling, the pixel rule and its count, and its marks added to this
+  // worker's frequency counts. The sums of the workers' counts do not
+  // depend on which worker took which drawing.
+  OrderedWork<MeasuredDrawing> work(n, threads, 2 * static_cast<size_t>(threads), [&](size_t i, int worker) {
+    DrawingReader& reader = *readers[static_cast<size_t>(worker)];
+    MeasuredDrawing result;
+    if (reading) {
+      result.original = reader.Read(files[i]);
+      if (!result.original) return result;
+    } else {
+      result.original = loaded[i];
+      if (!Bitmap::Unpack(result.original, reader.Pixels())) return result;
+    }
+    QImage& pixels = reader.Pixels();
+    const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
+    if (smartArea) FillSmartArea(data, *body);
+    result.count = ApplyPixelRule(data, *body);
+    // A ratio that is not a number is below every threshold.
+    counts[static_cast<size_t>(worker)]->Add(data, Ratio(result.count, bodyPixels) >= threshold);
+    result.measured = true;
+    return result;
+  });
+  // The new set is gathered aside: the drawing on show stays on show, as it
+  // was, until the run ends. A drawing that could not be measured gets an
+  // empty entry with the count 0, so every copy stays beside its own
+  // original.
+  const auto processing = Processing(body, smartArea);
+  std::vector<std::unique_ptr<Bitmap>> originals;
+  std::vector<QString> kept;
   std::vector<std::unique_ptr<Bitmap>> processed;
   std::vector<int> selected;
-  for (size_t i = 0; i < originals.size(); ++i) {
-    dialog.m_staticText->setText(Format("Processing file %d from %d...", static_cast<int>(i + 1), n));
+  for (size_t i = 0; i < n; ++i) {
+    dialog.m_staticText->setText(Format("Processing file %d from %d...", static_cast<int>(i + 1), static_cast<int>(n)));
     dialog.m_progress->setValue(static_cast<int>(i + 1));
     Pump();
-    ProcessedDrawing result = work.Take(i, Pump);
-    processed.push_back(std::move(result.copy));
+    MeasuredDrawing result = work.Take(i, Pump);
+    if (reading) {
+      // A file that could not be read after all is left out.
+      if (!result.original) continue;
+      originals.push_back(Bitmap::FromParked(result.original));
+      kept.push_back(names[i]);
+    }
+    processed.push_back(result.measured ? Bitmap::FromParked(Bitmap::Derived(result.original, processing)) : nullptr);
     selected.push_back(result.count);
   }
 
@@ -387,6 +409,10 @@ void CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
     if (map.ok()) counts[0]->ColourMap(map.data());
   }
   dialog.hide();
+  if (reading) {
+    m_vecOriginal = std::move(originals);
+    m_vecFileName = std::move(kept);
+  }
   m_vecProcessed = std::move(processed);
   m_vecSelectedPixels = std::move(selected);
   m_pFinalImage = std::move(chart);
@@ -397,6 +423,7 @@ void CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
   m_nReadyAround = kNoneReady;
   KeepReady();
   RequestLayout();
+  return true;
 }
 
 void CVarenkoDoc::KeepReady() const {

@@ -59,9 +59,11 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // Open Folder: a new document, the folder asked for, every drawing of the
   // chart's size measured under a progress dialog, the frequency map made.
   void OnOpenFolder();
-  // Lists the folder's PNG drawings of the body mask's size, by name
-  // without regard to letter case, and makes the folder the current one.
-  // False when there was not memory enough to read even one file.
+  // Reads and measures the folder's PNG drawings of the body mask's size,
+  // by name without regard to letter case, each in one pass under the
+  // progress dialog, and colours the blank chart into the frequency map;
+  // makes the folder the current one. False when there was not memory
+  // enough to read even one file.
   bool LoadFolderImages(const QString& folder);
   // Switches the smart-area option, stores it and measures the loaded
   // drawings again.
@@ -109,6 +111,13 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // highest values, and the frequency map coloured on the given blank
   // chart. The set keeps what it showed until the new one is complete.
   void ProcessFolderSet(std::unique_ptr<Bitmap> chart);
+  // The run itself, over the files given or, with none, the drawings
+  // loaded: each read (or made again from its original), measured and
+  // counted on workers, the processed copies kept as how to make them
+  // again from their originals. False, with the set as it was, when there
+  // was not memory enough for one worker.
+  bool MeasureDrawings(const std::vector<QByteArray>& files, const std::vector<QString>& names,
+                       std::unique_ptr<Bitmap> chart);
   // Worker threads for the given number of jobs.
   int WorkerThreads(size_t jobs) const;
   // Asks for KeepReady once the event loop is free, when the drawing on

@@ -2,8 +2,10 @@
 
 #include "framework/files.h"
 #include "framework/pngdecode.h"
+#include "framework/pngfast.h"
 #include "resources/resource.h"
 
+#include <QBuffer>
 #include <QImageReader>
 
 #include <zstd.h>
@@ -72,11 +74,23 @@ Bitmap::ParkedPixels Bitmap::Pack(const QImage& image) {
       }
       bytes.resize(used);
       bytes.shrink_to_fit();
-      return std::make_shared<const PackedPixels>(PackedPixels{image.width(), image.height(), std::move(bytes)});
+      return std::make_shared<const PackedPixels>(
+          PackedPixels{image.width(), image.height(), PackedPixels::Kind::kPacked, std::move(bytes), nullptr, {}});
     }
   } catch (const std::bad_alloc&) {
   }
   return nullptr;
+}
+
+Bitmap::ParkedPixels Bitmap::FromPngFile(std::vector<uint8_t> file, int width, int height) {
+  PackedPixels pixels{width, height, PackedPixels::Kind::kPng, std::move(file), nullptr, {}};
+  return std::make_shared<const PackedPixels>(std::move(pixels));
+}
+
+Bitmap::ParkedPixels Bitmap::Derived(ParkedPixels source, std::function<void(const BitmapData&)> derive) {
+  if (!source) return nullptr;
+  PackedPixels pixels{source->width, source->height, PackedPixels::Kind::kDerived, {}, source, std::move(derive)};
+  return std::make_shared<const PackedPixels>(std::move(pixels));
 }
 
 bool Bitmap::Unpack(const ParkedPixels& pixels, QImage& into) {
@@ -84,9 +98,24 @@ bool Bitmap::Unpack(const ParkedPixels& pixels, QImage& into) {
       into.height() != pixels->height) {
     return false;
   }
-  const size_t size = static_cast<size_t>(into.sizeInBytes());
-  const size_t got = ZSTD_decompress(into.bits(), size, pixels->bytes.data(), pixels->bytes.size());
-  return !ZSTD_isError(got) && got == size;
+  switch (pixels->kind) {
+    case PackedPixels::Kind::kPacked: {
+      const size_t size = static_cast<size_t>(into.sizeInBytes());
+      const size_t got = ZSTD_decompress(into.bits(), size, pixels->bytes.data(), pixels->bytes.size());
+      return !ZSTD_isError(got) && got == size;
+    }
+    case PackedPixels::Kind::kPng: {
+      // One decoder's memory per thread, kept for the next drawing.
+      thread_local PngScratch scratch;
+      const BitmapData out{into.bits(), into.bytesPerLine(), into.width(), into.height()};
+      return DecodePngFast(pixels->bytes, out, scratch);
+    }
+    case PackedPixels::Kind::kDerived:
+      if (!Unpack(pixels->source, into)) return false;
+      pixels->derive(BitmapData{into.bits(), into.bytesPerLine(), into.width(), into.height()});
+      return true;
+  }
+  return false;
 }
 
 std::unique_ptr<Bitmap> Bitmap::FromParked(ParkedPixels pixels) {
@@ -99,22 +128,25 @@ std::unique_ptr<Bitmap> Bitmap::FromParked(ParkedPixels pixels) {
 }
 
 bool Bitmap::Park() {
-  if (parked_ || image_.isNull()) return false;
-  ParkedPixels packed = Pack(image_);
-  if (!packed) return false;
-  parked_ = std::move(packed);
+  if (image_.isNull()) return false;
+  // Pixels made from something kept are simply let go; others are packed.
+  if (!parked_) {
+    ParkedPixels packed = Pack(image_);
+    if (!packed) return false;
+    parked_ = std::move(packed);
+  }
   image_ = QImage();
   return true;
 }
 
 void Bitmap::Restore() const {
-  if (!parked_) return;
+  if (!parked_ || !image_.isNull()) return;
   QImage image(width_, height_, QImage::Format_RGB32);
   // Without memory for the pixels they stay parked: this use finds no image
-  // and a later one tries again; nothing is lost.
+  // and a later one tries again; nothing is lost. What they were made from
+  // is kept, so parking them again costs nothing.
   if (!Unpack(parked_, image)) return;
   image_ = std::move(image);
-  parked_.reset();
 }
 
 namespace {
@@ -153,31 +185,58 @@ QImage ReadImage(QIODevice& device) { return ReadImage(device, ReadHeader(device
 
 }  // namespace
 
-ParkingReader::ParkingReader(int width, int height)
+DrawingReader::DrawingReader(int width, int height)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
-      buffer_(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4) {}
+      pixels_(width_, height_, QImage::Format_RGB32),
+      png_(std::make_unique<PngScratch>()) {
+  if (width_ > 0 && height_ > 0 && pixels_.isNull()) throw std::bad_alloc();
+}
 
-std::unique_ptr<Bitmap> ParkingReader::Read(const QByteArray& localPath) {
+DrawingReader::~DrawingReader() = default;
+
+Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
   const std::unique_ptr<QFile> file = OpenRegularFile(localPath);
-  if (!file) return std::make_unique<Bitmap>();
-  // An image of another size is left out on its header's word, before any
-  // memory is spent on it: a folder's large pictures that are no drawings
-  // cost a few bytes of reading each.
-  const ImageHeader header = ReadHeader(*file);
-  if (header.size.isValid() && header.size != QSize(width_, height_)) return std::make_unique<Bitmap>();
-  // A fresh image over the same memory each time: only the pixels are
-  // reused, never another file's texts or resolution.
-  QImage target;
-  if (!buffer_.empty()) target = QImage(buffer_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
-  const QImage image = ReadImage(*file, header.format, std::move(target));
-  if (image.size() != QSize(width_, height_)) return std::make_unique<Bitmap>();
-  return Bitmap::FromParked(Bitmap::Pack(image));
+  if (!file || pixels_.isNull() || file->size() > kLargestDrawingFile) return nullptr;
+  std::vector<uint8_t> bytes(static_cast<size_t>(file->size()));
+  if (file->read(reinterpret_cast<char*>(bytes.data()), file->size()) != file->size()) return nullptr;
+  const QSize wanted(width_, height_);
+  // A PNG file of another size is left out on its header's word, before
+  // any memory is spent on it: a folder's large pictures that are no
+  // drawings cost a few bytes of reading each.
+  if (const std::optional<PngSize> size = ReadPngSize(bytes)) {
+    if (QSize(size->width, size->height) != wanted) return nullptr;
+    const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
+    if (DecodePngFast(bytes, out, *png_)) return Bitmap::FromPngFile(std::move(bytes), width_, height_);
+  }
+  // The thorough way, for every other file: the header first here too.
+  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), file->size());
+  QBuffer device(&data);
+  device.open(QIODevice::ReadOnly);
+  const ImageHeader header = ReadHeader(device);
+  if (header.size.isValid() && header.size != wanted) return nullptr;
+  QImage image = ReadImage(device, header.format, std::move(pixels_));
+  // Whatever was read, the pixels' memory is there for the next file.
+  if (image.size() != wanted || image.format() != QImage::Format_RGB32) {
+    pixels_ = QImage(width_, height_, QImage::Format_RGB32);
+    return nullptr;
+  }
+  pixels_ = std::move(image);
+  return Bitmap::Pack(pixels_);
 }
 
 const QImage& Bitmap::Image() const {
   Restore();
   return image_;
+}
+
+std::optional<QSize> Bitmap::HeaderSize(const QByteArray& localPath) {
+  const std::unique_ptr<QFile> file = OpenRegularFile(localPath);
+  if (!file) return std::nullopt;
+  const QByteArray start = file->peek(24);
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(start.constData()), static_cast<size_t>(start.size()));
+  if (const std::optional<PngSize> size = ReadPngSize(bytes)) return QSize(size->width, size->height);
+  return ReadHeader(*file).size;
 }
 
 std::unique_ptr<Bitmap> Bitmap::FromFile(const QString& path) {
@@ -212,7 +271,7 @@ std::unique_ptr<Bitmap> Bitmap::CloneArea(int x, int y, int w, int h) const {
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x > Width() - w || y > Height() - h) return nullptr;
   // A whole parked bitmap is copied by unpacking it once more, leaving the
   // source parked.
-  if (parked_ && x == 0 && y == 0 && w == width_ && h == height_) {
+  if (IsParked() && x == 0 && y == 0 && w == width_ && h == height_) {
     QImage copy(w, h, QImage::Format_RGB32);
     if (!Unpack(parked_, copy)) return nullptr;
     return std::make_unique<Bitmap>(std::move(copy));
@@ -224,6 +283,8 @@ std::unique_ptr<Bitmap> Bitmap::CloneArea(int x, int y, int w, int h) const {
 
 Bitmap::Lock Bitmap::LockBits() {
   Restore();
+  // The pixels may be written: what they were made from no longer holds.
+  if (!image_.isNull()) parked_.reset();
   contentKey_ = NewContentKey();
   if (image_.isNull()) return Lock(BitmapData{});
   // bits() detaches a shared image, so writes never reach another copy.

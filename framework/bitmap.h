@@ -6,7 +6,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // An image held as 32-bit pixels (blue, green, red, fourth byte in memory).
@@ -30,6 +32,10 @@ class Bitmap {
   // file that claims a size beyond the image allocation limit gives an
   // empty bitmap.
   static std::unique_ptr<Bitmap> FromFile(const QString& path);
+  // The size the header of a regular file gives, read without decoding: an
+  // invalid size when the format keeps it elsewhere, nothing when the file
+  // cannot be read.
+  static std::optional<QSize> HeaderSize(const QByteArray& localPath);
   // One of the images the program carries (resource ids in resource.h); an
   // unknown id or a missing resource gives an empty bitmap.
   static std::unique_ptr<Bitmap> FromResource(int id);
@@ -40,26 +46,38 @@ class Bitmap {
   int Height() const { return height_; }
   bool IsEmpty() const { return width_ == 0 || height_ == 0; }
 
-  // Compresses the pixels and frees them; false (and nothing changed) when
+  // Frees the pixels, keeping what they can be made again from (packing
+  // them first when nothing else is kept); false (and nothing changed) when
   // the bitmap is empty or already parked.
   bool Park();
-  bool IsParked() const { return parked_ != nullptr; }
-  // Compressed pixels with the size they unpack to.
+  bool IsParked() const { return image_.isNull() && parked_ != nullptr; }
+  // What parked pixels are made again from: packed pixels, a PNG file the
+  // quick path reads, or another bitmap's pixels with a change applied.
   struct PackedPixels {
+    enum class Kind { kPacked, kPng, kDerived };
     int width = 0;
     int height = 0;
+    Kind kind = Kind::kPacked;
     std::vector<uint8_t> bytes;
+    std::shared_ptr<const PackedPixels> source;
+    std::function<void(const BitmapData&)> derive;
   };
-  // The compressed pixels of a parked bitmap (null otherwise). They never
-  // change, so another thread may unpack them while this bitmap lives on.
+  // Never changed once made, so another thread may unpack them while the
+  // bitmap lives on. Null when the bitmap's pixels were written since it
+  // was made from them.
   using ParkedPixels = std::shared_ptr<const PackedPixels>;
   ParkedPixels Parked() const { return parked_; }
   // Packs a 32-bit image's pixels as Park does; null for an empty image or
   // when memory runs out.
   static ParkedPixels Pack(const QImage& image);
+  // A PNG file the quick path reads to pixels of the given size.
+  static ParkedPixels FromPngFile(std::vector<uint8_t> file, int width, int height);
+  // The source's pixels with `derive` applied to them in place; `derive`
+  // must give the same pixels each time and may run on any thread.
+  static ParkedPixels Derived(ParkedPixels source, std::function<void(const BitmapData&)> derive);
   // Unpacks into an existing 32-bit image of the pixels' size (written in
   // place: it must share its pixels with no other image); false when the
-  // sizes differ or the pixels are damaged.
+  // sizes differ or the pixels cannot be made.
   static bool Unpack(const ParkedPixels& pixels, QImage& into);
   // A bitmap that starts parked; an empty bitmap for null pixels.
   static std::unique_ptr<Bitmap> FromParked(ParkedPixels pixels);
@@ -113,26 +131,37 @@ class Bitmap {
   int64_t contentKey_;
 };
 
-// Reads many drawings of one size one after the other and parks each at
-// once, decoding every PNG file into the same block of memory instead of a
-// fresh one. One reader per thread.
-class ParkingReader {
+// Reads drawings of one size one after the other into the same memory, for
+// one thread: the pixels, there to be measured at once, and what the drawing
+// is kept as: its PNG file when the quick path read it (no larger than its
+// packed pixels, and nothing to make), its packed pixels otherwise.
+class DrawingReader {
  public:
-  // Takes the memory for one image of the size at once; throws
-  // std::bad_alloc when there is none.
-  ParkingReader(int width, int height);
-  // The file, named by the bytes the file system knows it by, as a parked
-  // bitmap: what FromFile reads, parked. An empty bitmap when the file
-  // cannot be read or its image has another size than the reader's; the
-  // size is taken from the file's header where it gives one, before any
-  // pixel is decoded.
-  std::unique_ptr<Bitmap> Read(const QByteArray& localPath);
+  // Takes the memory for the pixels at once; throws std::bad_alloc when
+  // there is none.
+  DrawingReader(int width, int height);
+  ~DrawingReader();
+  DrawingReader(const DrawingReader&) = delete;
+  DrawingReader& operator=(const DrawingReader&) = delete;
+
+  // Reads the file, named by the bytes the file system knows it by, into
+  // Pixels(): the pixels FromFile gives. Null when it is no regular file,
+  // cannot be read, or its image has another size than the reader's, which
+  // the file's header tells before any pixel is decoded where it can.
+  Bitmap::ParkedPixels Read(const QByteArray& localPath);
+  // The pixels of the last file read, which the caller may change.
+  QImage& Pixels() { return pixels_; }
 
  private:
   int width_;
   int height_;
-  std::vector<uint8_t> buffer_;
+  QImage pixels_;
+  std::unique_ptr<class PngScratch> png_;
 };
+
+// The largest file read as a drawing. A drawing's file is far smaller even
+// with its pixels stored raw; a larger one is no drawing and is not read.
+inline constexpr qint64 kLargestDrawingFile = qint64{256} << 20;
 
 // Largest decoded image accepted, in megabytes. A drawing takes 35 MB; a
 // damaged or hostile file that claims a far larger size is refused.

@@ -422,6 +422,19 @@ TEST_F(FolderRun, OneWorkerAndManyGiveTheSameResults) {
   EXPECT_NE(outcomes[0][0], outcomes[0][1]);  // the option changes something
   EXPECT_TRUE(outcomes[0][0] == outcomes[1][0]);
   EXPECT_TRUE(outcomes[0][1] == outcomes[1][1]);
+  // Every processed copy and count is what the drawing opened alone gives,
+  // read the thorough way and processed on a copy of its pixels.
+  for (const bool smart : {false, true}) {
+    const RunOutcome& run = outcomes[0][smart ? 1 : 0];
+    for (size_t i = 0; i < run.names.size(); ++i) {
+      SCOPED_TRACE(run.names[i].toStdString());
+      CVarenkoDoc alone;
+      alone.m_bSmartArea = smart;
+      ASSERT_TRUE(alone.OnOpenDocument(folder_ + QLatin1Char('/') + run.names[i]));
+      EXPECT_EQ(alone.m_vecSelectedPixels[0], run.counts[i]);
+      EXPECT_TRUE(alone.m_vecProcessed[0]->Image() == run.processed[i]);
+    }
+  }
 }
 
 TEST_F(FolderRun, DrawingsAwayFromTheOneOnShowAreParked) {

@@ -255,28 +255,34 @@ TEST(ParkedBitmap, AnEmptyBitmapIsNotParked) {
 
 namespace {
 
-TEST(ParkingReader, ReadsWhatFromFileReadsAndParksItWhenTheSizeIsTheReaders) {
+TEST(DrawingReader, ReadsWhatFromFileReadsWhenTheSizeIsTheReaders) {
   const QString dir = TempDir();
   // Two files of the reader's size (the second through the same memory),
-  // one 16-bit file, then files that are left out: another size, no image.
+  // one 16-bit file, which the quick path leaves to the thorough one, then
+  // files that are left out: another size, no image.
   const QImage first = Noise(40, 30);
   const QImage second = Noise(40, 30).mirrored(true, false);
+  using Kind = Bitmap::PackedPixels::Kind;
   const struct {
     QString path;
     bool kept;
+    Kind kind = Kind::kPng;
   } files[] = {{Save(first, QStringLiteral("first.png")), true},
                {Save(second, QStringLiteral("second.png")), true},
-               {Save(first.convertToFormat(QImage::Format_RGBA64), QStringLiteral("deep.png")), true},
+               {Save(first.convertToFormat(QImage::Format_RGBA64), QStringLiteral("deep.png")), true, Kind::kPacked},
                {Save(Noise(41, 30), QStringLiteral("wide.png")), false},
                {dir + QStringLiteral("/missing.png"), false}};
-  ParkingReader reader(40, 30);
+  DrawingReader reader(40, 30);
   for (const auto& file : files) {
     SCOPED_TRACE(file.path.toStdString());
-    std::unique_ptr<Bitmap> parked = reader.Read(LocalPath(file.path));
-    EXPECT_EQ(parked->IsParked(), file.kept);
-    EXPECT_EQ(parked->Image(), file.kept ? Bitmap::FromFile(file.path)->Image() : QImage());
+    const Bitmap::ParkedPixels kept = reader.Read(LocalPath(file.path));
+    ASSERT_EQ(kept != nullptr, file.kept);
+    if (!kept) continue;
+    EXPECT_EQ(kept->kind, file.kind);
+    const QImage expected = Bitmap::FromFile(file.path)->Image();
+    EXPECT_EQ(reader.Pixels(), expected);
+    EXPECT_EQ(Bitmap::FromParked(kept)->Image(), expected);
   }
-  EXPECT_EQ(reader.Read(LocalPath(files[0].path))->Image(), Bitmap(first).Image());
 }
 
 TEST(ParkedBitmap, PacksAndUnpacksIntoGivenMemory) {
