@@ -50,12 +50,13 @@ CAboutDlg::CAboutDlg(QWidget* parent)
   AddText(this, QStringLiteral("For more information contact:"), units.ToPixels(42, 124, 96, 8))->setWordWrap(false);
 
   // The contact address: a link that the user's mail program opens; the
-  // keyboard reaches it with Tab and opens it with Enter.
+  // keyboard reaches it with Tab and opens it with Enter. It reaches nearly
+  // to the dialog's right edge so that the whole address shows.
   const QUrl contact(QString::fromLatin1(kContactUrl));
   m_btnLink->setText(QStringLiteral("<a href=\"%1\">%2</a>").arg(contact.toString(), contact.path()));
   m_btnLink->setTextFormat(Qt::RichText);
   m_btnLink->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-  m_btnLink->setGeometry(units.ToPixels(141, 122, 96, 12));
+  m_btnLink->setGeometry(units.ToPixels(141, 122, 136, 12));
   connect(m_btnLink, &QLabel::linkActivated, this, [](const QString& link) { OpenWithSystem(QUrl(link)); });
 
   m_ok->setGeometry(units.ToPixels(228, 148, 50, 14));
