@@ -18,6 +18,7 @@ VARENKO_PACKAGES=(
   locales
   xauth
   xvfb
+  poppler-utils
 )
 
 # Installs whatever of the list is missing. Quiet and non-interactive; uses
