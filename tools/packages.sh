@@ -19,6 +19,7 @@ VARENKO_PACKAGES=(
   xauth
   xvfb
   poppler-utils
+  desktop-file-utils
 )
 
 # Installs whatever of the list is missing. Quiet and non-interactive; uses
