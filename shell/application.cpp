@@ -1,11 +1,22 @@
 #include "shell/application.h"
 
 #include "analysis/document.h"
+#include "framework/bitmap.h"
 #include "framework/doctemplate.h"
+#include "framework/files.h"
+#include "framework/prompts.h"
+#include "framework/systemopen.h"
 #include "resources/resource.h"
+#include "shell/aboutdialog.h"
 #include "shell/mainframe.h"
 #include "shell/thresholddialog.h"
 #include "shell/view.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
 
 CVarenkoApp* TheApp() { return static_cast<CVarenkoApp*>(Application::Instance()); }
 
@@ -18,6 +29,11 @@ std::span<const CommandEntry<CVarenkoApp>> CVarenkoApp::CommandMap() {
       MapCommand(res::ID_FILE_NEW, &CVarenkoApp::OnFileNew),
       MapCommand(res::ID_FILE_OPEN, &CVarenkoApp::OnFileOpen),
       MapCommand(res::ID_SET_THRESHOLD, &CVarenkoApp::OnSetThreshold),
+      MapCommand(res::ID_EXPORT_REFERENCE, &CVarenkoApp::OnExportReferenceImage),
+      MapCommand(res::ID_PROGRAM_GUIDE, &CVarenkoApp::OnProgramGuide),
+      MapCommand(res::ID_COMPARE_FILES, &CVarenkoApp::OnCompareFiles),
+      MapUpdate(res::ID_COMPARE_FILES, &CVarenkoApp::OnUpdateCompareFiles),
+      MapCommand(res::ID_APP_ABOUT, &CVarenkoApp::OnAppAbout),
   };
   return map;
 }
@@ -55,5 +71,43 @@ void CVarenkoApp::OnFileOpen() {
 
 void CVarenkoApp::OnSetThreshold() {
   CDlgThreshold dialog(GetMainWnd());
+  dialog.exec();
+}
+
+void CVarenkoApp::OnExportReferenceImage() {
+  FileDialogOptions options;
+  GetDesktopPath(options.initialDir);
+  options.fileName = QStringLiteral("Reference.png");
+  options.filter = QStringLiteral("PNG Files (*.png)");
+  const std::optional<QString> path = Prompts::Current().SaveFile(options);
+  if (!path) return;
+
+  // The new file replaces the old one only once it is written whole, so a
+  // failed export leaves whatever was there before.
+  QFile chart(Bitmap::ResourcePath(res::IDR_REFERENCE_CHART));
+  const bool written = chart.open(QIODevice::ReadOnly) && WriteWholeFile(*path, chart.readAll());
+  if (written) {
+    Prompts::Current().MessageBox(QStringLiteral("The file was exported successfully"), MessageIcon::Information);
+  } else {
+    Prompts::Current().MessageBox(QStringLiteral("The file could not be exported"), MessageIcon::Error);
+  }
+}
+
+void CVarenkoApp::OnProgramGuide() {
+  const QString guide = QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(kGuideFileName));
+  // A missing guide is passed over in silence, as is a system without a PDF
+  // viewer: the command then simply does nothing.
+  if (!QFileInfo(guide).isFile()) return;
+  OpenWithSystem(QUrl::fromLocalFile(guide));
+}
+
+// The comparison of two drawings opens from here once its dialog is part of
+// the program; until then the command stays greyed.
+void CVarenkoApp::OnCompareFiles() {}
+
+void CVarenkoApp::OnUpdateCompareFiles(CmdUI* ui) { ui->Enable(false); }
+
+void CVarenkoApp::OnAppAbout() {
+  CAboutDlg dialog(GetMainWnd());
   dialog.exec();
 }

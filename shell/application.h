@@ -30,6 +30,16 @@ class CVarenkoApp : public CommandMapped<CVarenkoApp, Application> {
   void OnFileNew();
   void OnFileOpen();
   void OnSetThreshold();
+  // Writes the reference chart, byte for byte, to a PNG file the user names.
+  void OnExportReferenceImage();
+  // Opens the guide that lies beside the program with the system's viewer.
+  void OnProgramGuide();
+  void OnCompareFiles();
+  void OnUpdateCompareFiles(CmdUI* ui);
+  void OnAppAbout();
+
+  // The guide's file name; it lies in the program's own folder.
+  static constexpr const char* kGuideFileName = "Varenko_Application_Guide.pdf";
 
   // The application look, a look id from 205 to 219.
   unsigned m_nAppLook = 0;

@@ -6,7 +6,7 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrune"));
   QApplication::setApplicationName(QStringLiteral("Varenko"));
-  QApplication::setApplicationVersion(QStringLiteral("1.1.0"));
+  QApplication::setApplicationVersion(QStringLiteral(VARENKO_VERSION));
 
   CVarenkoApp theApp(QApplication::arguments().mid(1));
   if (!theApp.InitInstance()) {

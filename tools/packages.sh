@@ -19,6 +19,8 @@ VARENKO_PACKAGES=(
   locales
   xauth
   xvfb
+  poppler-utils
+  desktop-file-utils
 )
 
 # Installs whatever of the list is missing. Quiet and non-interactive; uses

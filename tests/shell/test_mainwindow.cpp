@@ -227,6 +227,12 @@ TEST_F(MainWindow, ToolBarButtonsShortcutsAndPrompts) {
   EXPECT_FALSE(actions.Action(res::ID_EDIT_CUT)->isEnabled());
   EXPECT_FALSE(actions.Action(res::ID_EDIT_PASTE)->isEnabled());
   EXPECT_TRUE(actions.Action(res::ID_FILE_OPEN)->isEnabled());
+  // The comparison waits for its dialog; the other commands of the
+  // application are there.
+  EXPECT_FALSE(actions.Action(res::ID_COMPARE_FILES)->isEnabled());
+  for (unsigned id : {res::ID_EXPORT_REFERENCE, res::ID_PROGRAM_GUIDE, res::ID_APP_ABOUT}) {
+    EXPECT_TRUE(actions.Action(id)->isEnabled()) << id;
+  }
 
   // The message pane: "Ready", a command's prompt while it is under the
   // mouse, "Ready" again afterwards.

@@ -2,6 +2,7 @@
 #include "analysis/waitdialog.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
+#include "shell/aboutdialog.h"
 #include "shell/thresholddialog.h"
 
 #include <QLineEdit>
@@ -111,9 +112,11 @@ TEST_F(ThresholdDialog, AStoredTextWithoutANumberIsReportedAsTheDialogOpens) {
 TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
   CDlgThreshold threshold;
   CDlgWait progress;
+  CAboutDlg about;
   const Qt::WindowFlags unwanted = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                                    Qt::WindowContextHelpButtonHint | Qt::WindowFullscreenButtonHint;
-  for (const auto& [dialog, close] : {std::pair<QDialog*, bool>{&threshold, true}, {&progress, false}}) {
+  for (const auto& [dialog, close] :
+       {std::pair<QDialog*, bool>{&threshold, true}, {&progress, false}, {&about, true}}) {
     const Qt::WindowFlags flags = dialog->windowFlags();
     // Told explicitly, so that the platform adds no buttons of its own.
     EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
