@@ -98,22 +98,27 @@ bool Bitmap::Unpack(const ParkedPixels& pixels, QImage& into) {
       into.height() != pixels->height) {
     return false;
   }
-  switch (pixels->kind) {
-    case PackedPixels::Kind::kPacked: {
-      const size_t size = static_cast<size_t>(into.sizeInBytes());
-      const size_t got = ZSTD_decompress(into.bits(), size, pixels->bytes.data(), pixels->bytes.size());
-      return !ZSTD_isError(got) && got == size;
+  // Making pixels again takes memory of its own (the decoder's rows, the
+  // smart area's masks); without it they cannot be made this time.
+  try {
+    switch (pixels->kind) {
+      case PackedPixels::Kind::kPacked: {
+        const size_t size = static_cast<size_t>(into.sizeInBytes());
+        const size_t got = ZSTD_decompress(into.bits(), size, pixels->bytes.data(), pixels->bytes.size());
+        return !ZSTD_isError(got) && got == size;
+      }
+      case PackedPixels::Kind::kPng: {
+        // One decoder's memory per thread, kept for the next drawing.
+        thread_local PngScratch scratch;
+        const BitmapData out{into.bits(), into.bytesPerLine(), into.width(), into.height()};
+        return DecodePngFast(pixels->bytes, out, scratch);
+      }
+      case PackedPixels::Kind::kDerived:
+        if (!Unpack(pixels->source, into)) return false;
+        pixels->derive(BitmapData{into.bits(), into.bytesPerLine(), into.width(), into.height()});
+        return true;
     }
-    case PackedPixels::Kind::kPng: {
-      // One decoder's memory per thread, kept for the next drawing.
-      thread_local PngScratch scratch;
-      const BitmapData out{into.bits(), into.bytesPerLine(), into.width(), into.height()};
-      return DecodePngFast(pixels->bytes, out, scratch);
-    }
-    case PackedPixels::Kind::kDerived:
-      if (!Unpack(pixels->source, into)) return false;
-      pixels->derive(BitmapData{into.bits(), into.bytesPerLine(), into.width(), into.height()});
-      return true;
+  } catch (const std::bad_alloc&) {
   }
   return false;
 }
@@ -191,6 +196,7 @@ DrawingReader::DrawingReader(int width, int height)
       pixels_(width_, height_, QImage::Format_RGB32),
       png_(std::make_unique<PngScratch>()) {
   if (width_ > 0 && height_ > 0 && pixels_.isNull()) throw std::bad_alloc();
+  png_->Reserve(width_, height_);
 }
 
 DrawingReader::~DrawingReader() = default;

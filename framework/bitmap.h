@@ -137,8 +137,8 @@ class Bitmap {
 // packed pixels, and nothing to make), its packed pixels otherwise.
 class DrawingReader {
  public:
-  // Takes the memory for the pixels at once; throws std::bad_alloc when
-  // there is none.
+  // Takes the memory for the pixels and the decoding at once; throws
+  // std::bad_alloc when there is none.
   DrawingReader(int width, int height);
   ~DrawingReader();
   DrawingReader(const DrawingReader&) = delete;

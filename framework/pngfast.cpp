@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <new>
 
 struct PngScratch::Inflater {
   libdeflate_decompressor* handle = libdeflate_alloc_decompressor();
@@ -17,9 +18,16 @@ struct PngScratch::Inflater {
   }
 };
 
-PngScratch::PngScratch() : inflater_(std::make_unique<Inflater>()) {}
+PngScratch::PngScratch() : inflater_(std::make_unique<Inflater>()) {
+  if (inflater_->handle == nullptr) throw std::bad_alloc();
+}
 
 PngScratch::~PngScratch() = default;
+
+void PngScratch::Reserve(int width, int height) {
+  const size_t rowBytes = static_cast<size_t>(std::max(width, 0)) * 4;
+  filtered_.reserve((rowBytes + 1) * static_cast<size_t>(std::max(height, 0)) + rowBytes);
+}
 
 namespace {
 

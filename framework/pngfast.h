@@ -27,13 +27,17 @@ struct PngSize {
 std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file);
 
 // Scratch memory for decoding, kept from one file to the next: one per
-// thread.
+// thread. Throws std::bad_alloc when there is no memory for it.
 class PngScratch {
  public:
   PngScratch();
   ~PngScratch();
   PngScratch(const PngScratch&) = delete;
   PngScratch& operator=(const PngScratch&) = delete;
+
+  // Takes at once the memory that files of the size with four bytes a
+  // pixel need; throws std::bad_alloc when there is none.
+  void Reserve(int width, int height);
 
  private:
   friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&);
