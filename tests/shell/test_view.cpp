@@ -1,7 +1,10 @@
 #include "analysis/document.h"
 #include "analysis/threshold.h"
+#include "framework/clipboard.h"
 #include "framework/frame.h"
 #include "framework/profile.h"
+#include "framework/prompts.h"
+#include "framework/waitcursor.h"
 #include "resources/resource.h"
 #include "shell/application.h"
 #include "shell/mainframe.h"
@@ -10,13 +13,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QMenu>
+#include <QPainter>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <malloc.h>
 
 namespace {
 
@@ -427,6 +434,265 @@ TEST(ViewContextMenu, OpensOnTheKeyboardsRequestOnly) {
   QApplication::processEvents();
   EXPECT_TRUE(shown.isEmpty());
   app.ExitInstance();
+}
+
+// The box around the pixels of an area that are not white.
+QRect Ink(const QImage& image, const QRect& area) {
+  QRect box;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) box |= QRect(x, y, 1, 1);
+    }
+  }
+  return box;
+}
+
+bool HasColour(const QImage& image, const QRect& area, QRgb colour) {
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if (image.pixel(x, y) == colour) return true;
+    }
+  }
+  return false;
+}
+
+// The advance of a text in Liberation Sans, the face "Arial" resolves to.
+int Advance(const QString& text, int em) {
+  QFont font(QStringLiteral("Liberation Sans"));
+  font.setPixelSize(em);
+  return QFontMetrics(font).horizontalAdvance(text);
+}
+
+// Which digit the ink of an area shows: the one whose drawing in Liberation
+// Sans at the em differs least from it.
+int Digit(const QImage& image, const QRect& area, int em) {
+  const QImage ink = image.copy(Ink(image, area)).convertToFormat(QImage::Format_Grayscale8);
+  int best = -1;
+  long bestScore = 0;
+  for (int d = 0; d <= 9; ++d) {
+    QImage glyph(4 * em, 2 * em, QImage::Format_RGB32);
+    glyph.fill(Qt::white);
+    QPainter painter(&glyph);
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(em);
+    painter.setFont(font);
+    painter.drawText(QPoint(em, 3 * em / 2), QString::number(d));
+    painter.end();
+    const QImage reference = glyph.copy(Ink(glyph, glyph.rect())).convertToFormat(QImage::Format_Grayscale8);
+    long score = 1000L * (std::abs(reference.width() - ink.width()) + std::abs(reference.height() - ink.height()));
+    for (int y = 0; y < std::min(ink.height(), reference.height()); ++y) {
+      for (int x = 0; x < std::min(ink.width(), reference.width()); ++x) {
+        score += std::abs(qGray(ink.pixel(x, y)) - qGray(reference.pixel(x, y)));
+      }
+    }
+    if (best < 0 || score < bestScore) {
+      best = d;
+      bestScore = score;
+    }
+  }
+  return best;
+}
+
+class ViewCopy : public ViewTest {
+ protected:
+  // One drawing, white, of the given size with its count.
+  void OneDrawing(int w, int h, int selected) {
+    doc_->ClearImages();
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    doc_->m_vecOriginal.push_back(std::make_unique<Bitmap>(image));
+    doc_->m_vecFileName.push_back(QStringLiteral("one.png"));
+    doc_->m_vecProcessed.push_back(std::make_unique<Bitmap>(image));
+    doc_->m_vecSelectedPixels.push_back(selected);
+  }
+  bool CopyEnabled() {
+    CmdUI ui(res::ID_EDIT_COPY);
+    EXPECT_TRUE(view_->OnUpdateCommandUI(ui));
+    return ui.enabled();
+  }
+  QImage Copy() {
+    EXPECT_TRUE(view_->OnCommand(res::ID_EDIT_COPY));
+    return QGuiApplication::clipboard()->image();
+  }
+  // The ink of the information line k of a copy, with the step between
+  // lines of the em of 47 pixels.
+  static QRect LineInk(const QImage& copy, int k) { return Ink(copy, QRect(0, 10 + 54 * k, 1500, 54)); }
+
+  ScriptedPrompts prompts_;
+};
+
+TEST_F(ViewCopy, AFullSizeCopyOfTheProcessedDrawingWithItsThreeLines) {
+  OpenDrawing();
+  const QImage copy = Copy();
+  ASSERT_EQ(copy.size(), QSize(3508, 2480));
+  EXPECT_EQ(copy.pixel(950, 1000), qRgb(0, 255, 255));  // the processed square
+  // "Arial" at an em of 47 pixels: lines 54 pixels apart from (5, 10), the
+  // capitals' tops about 10 pixels below each line's top.
+  const QStringList texts = {"Whole Body Pixels: 1517036", "Selected Pixels: 10000", "Ratio: 0.66%"};
+  for (int k = 0; k < 3; ++k) {
+    const QRect ink = LineInk(copy, k);
+    SCOPED_TRACE(texts[k].toStdString());
+    EXPECT_NEAR(ink.top(), 10 + 54 * k + 10, 1);
+    EXPECT_NEAR(ink.left(), 6, 2);
+    EXPECT_NEAR(ink.width(), Advance(texts[k], 47), 6);
+    EXPECT_TRUE(HasColour(copy, ink, qRgb(192, 128, 0)));
+  }
+  EXPECT_TRUE(Ink(copy, QRect(0, 10 + 3 * 54, 1500, 200)).isNull());
+  // The document's drawing stays as it was.
+  EXPECT_TRUE(Ink(doc_->m_vecProcessed[0]->Image(), QRect(0, 0, 1500, 200)).isNull());
+  EXPECT_TRUE(prompts_.Messages().isEmpty());
+  EXPECT_FALSE(WaitCursor::IsShowing());
+}
+
+TEST_F(ViewCopy, TheFrequencyMapWithItsLineAndLegend) {
+  FolderSet(3);
+  view_->m_bProbe = true;
+  doc_->m_nMaxFrequency = 7;
+  doc_->m_nCurrent = 9;  // past the end: the map is copied all the same
+  QImage map(3508, 2480, QImage::Format_RGB32);
+  map.fill(Qt::white);
+  doc_->m_pFinalImage = std::make_unique<Bitmap>(map);
+  const QImage copy = Copy();
+  ASSERT_EQ(copy.size(), QSize(3508, 2480));
+  EXPECT_NEAR(LineInk(copy, 0).width(), Advance(QStringLiteral("Maximum Frequency: 7/3"), 47), 6);
+  EXPECT_TRUE(LineInk(copy, 1).isNull());
+
+  // The band: rows 760 to 1719, 4 rows per step, full red at the top, as
+  // wide as "88" in the labels' font and starting half of "8888" left of
+  // the middle column.
+  const QRect band = Ink(copy, QRect(1600, 1000, 300, 1));
+  const int x0 = band.left();
+  const int x1 = band.right();
+  EXPECT_NEAR(x1 - x0, Advance(QStringLiteral("88"), 31), 2);
+  EXPECT_NEAR(1754 - x0, Advance(QStringLiteral("8888"), 31) / 2, 2);
+  for (int y = 760; y < 1720; ++y) {
+    const int i = (y - 760) / 4;
+    ASSERT_EQ(copy.pixel(x0, y), qRgb(255, i, i)) << y;
+    ASSERT_EQ(copy.pixel(x1, y), qRgb(255, i, i)) << y;
+  }
+  EXPECT_EQ(copy.pixel(x0, 759), qRgb(255, 255, 255));
+  EXPECT_EQ(copy.pixel(x0, 1721), qRgb(255, 255, 255));
+  // Ticks run 10 pixels past the band; labels start 15 past it, centred on
+  // their ticks, each in its colour.
+  struct Mark {
+    int row;
+    QRgb tick;
+    QRgb label;
+    int digit;
+  };
+  for (const Mark& m :
+       {Mark{760, qRgb(255, 0, 0), qRgb(255, 0, 0), 7}, Mark{1240, qRgb(255, 120, 120), qRgb(255, 120, 120), 4},
+        Mark{1720, qRgb(255, 240, 240), qRgb(255, 136, 136), 1}}) {
+    SCOPED_TRACE(m.row);
+    EXPECT_EQ(copy.pixel(x1 + 10, m.row), m.tick);
+    EXPECT_EQ(copy.pixel(x1 + 11, m.row), qRgb(255, 255, 255));
+    EXPECT_EQ(copy.pixel(x1 + 10, m.row + 1), qRgb(255, 255, 255));
+    const QRect area(x1 + 11, m.row - 30, 60, 60);
+    const QRect label = Ink(copy, area);
+    EXPECT_GE(label.left(), x1 + 15);
+    EXPECT_NEAR(label.center().y(), m.row, 3);
+    EXPECT_TRUE(HasColour(copy, label, m.label));
+    EXPECT_EQ(Digit(copy, area, 31), m.digit);
+  }
+}
+
+TEST_F(ViewCopy, TheRatioLineIsCSFromTheThresholdOnAndForAThresholdThatIsNoNumber) {
+  struct Case {
+    const char* threshold;
+    int selected;
+    const char* ratioLine;
+  };
+  const Case cases[] = {
+      {"16", 16, "Ratio: 16.00% (CS)"},
+      {"16.01", 16, "Ratio: 16.00%"},
+      {"16", 15, "Ratio: 15.00%"},
+      {"none", 0, "Ratio: 0.00% (CS)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ratioLine);
+    Profile::Instance().WriteProfileString(QStringLiteral("Options"), QStringLiteral("CS Threshold"),
+                                           QString::fromLatin1(c.threshold));
+    OneDrawing(3508, 200, c.selected);
+    doc_->m_nBodyPixels = 100;
+    EXPECT_NEAR(LineInk(Copy(), 2).width(), Advance(QString::fromLatin1(c.ratioLine), 47), 6);
+  }
+}
+
+TEST_F(ViewCopy, EnabledExactlyWhenPaneOneShowsAnImage) {
+  EXPECT_FALSE(CopyEnabled());  // nothing loaded
+  FolderSet(3);
+  doc_->m_nCurrent = 3;
+  EXPECT_FALSE(CopyEnabled());
+  view_->m_bProbe = true;
+  EXPECT_TRUE(CopyEnabled());
+  doc_->m_pFinalImage.reset();
+  EXPECT_FALSE(CopyEnabled());
+  // One drawing: its processed copy, probe or not.
+  OneDrawing(70, 50, 0);
+  EXPECT_TRUE(CopyEnabled());
+  doc_->m_vecProcessed.clear();
+  doc_->m_vecSelectedPixels.clear();
+  EXPECT_FALSE(CopyEnabled());
+  // With nothing to copy the command does nothing at all.
+  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+  Copy();
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
+  EXPECT_TRUE(prompts_.Messages().isEmpty());
+}
+
+// A clipboard that another program holds.
+class RefusingClipboard : public Clipboard {
+ public:
+  RefusingClipboard() { Install(this); }
+  ~RefusingClipboard() override { Install(nullptr); }
+  bool SetImage(const QImage&) override { return false; }
+};
+
+// Notes whether the wait cursor still shows when a message comes.
+class CursorAtMessage : public ScriptedPrompts {
+ public:
+  void MessageBox(const QString& text, MessageIcon icon) override {
+    waitCursor = WaitCursor::IsShowing();
+    ScriptedPrompts::MessageBox(text, icon);
+  }
+  bool waitCursor = true;
+};
+
+TEST_F(ViewCopy, ARefusingClipboardKeepsWhatItHeldAndTheUserIsTold) {
+  OneDrawing(700, 50, 10);
+  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+  CursorAtMessage prompts;
+  {
+    RefusingClipboard refusing;
+    Copy();
+  }
+  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("Clipboard error")});
+  EXPECT_EQ(prompts.records()[0].icon, MessageIcon::Error);
+  EXPECT_FALSE(prompts.waitCursor);
+  EXPECT_FALSE(WaitCursor::IsShowing());
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
+}
+
+TEST_F(ViewCopy, ManyCopiesLeaveOnlyTheLastOnTheClipboard) {
+  OpenDrawing();
+  auto heapInUse = [] {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>(info.uordblks + info.hblkhd);
+  };
+  Copy();
+  const long before = heapInUse();
+  for (int i = 0; i < 8; ++i) {
+    doc_->m_vecSelectedPixels[0] = i % 2 == 0 ? 7 : 1234567;
+    Copy();
+  }
+  // Each copy is a 35 MB picture; only the clipboard's one remains.
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(heapInUse() - before, 4L << 20);
+#else
+  (void)before;
+#endif
+  EXPECT_NEAR(LineInk(QGuiApplication::clipboard()->image(), 1).width(),
+              Advance(QStringLiteral("Selected Pixels: 1234567"), 47), 6);
 }
 
 }  // namespace
