@@ -1,6 +1,5 @@
 #include "analysis/document.h"
 #include "analysis/threshold.h"
-#include "framework/clipboard.h"
 #include "framework/frame.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
@@ -639,14 +638,6 @@ TEST_F(ViewCopy, EnabledExactlyWhenPaneOneShowsAnImage) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
   EXPECT_TRUE(prompts_.Messages().isEmpty());
 }
-
-// A clipboard that another program holds.
-class RefusingClipboard : public Clipboard {
- public:
-  RefusingClipboard() { Install(this); }
-  ~RefusingClipboard() override { Install(nullptr); }
-  bool SetImage(const QImage&) override { return false; }
-};
 
 // Notes whether the wait cursor still shows when a message comes.
 class CursorAtMessage : public ScriptedPrompts {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/clipboard.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -30,3 +32,14 @@ struct SampleCount {
   QString ratio;
 };
 std::vector<SampleCount> SampleCounts();
+
+// A clipboard that another program holds: it takes nothing. Installed for
+// its lifetime.
+class RefusingClipboard : public Clipboard {
+ public:
+  RefusingClipboard() { Install(this); }
+  ~RefusingClipboard() override { Install(nullptr); }
+  RefusingClipboard(const RefusingClipboard&) = delete;
+  RefusingClipboard& operator=(const RefusingClipboard&) = delete;
+  bool SetImage(const QImage&) override { return false; }
+};
