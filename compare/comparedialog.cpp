@@ -17,12 +17,6 @@
 #include <QPainter>
 #include <QPushButton>
 
-namespace {
-
-QString Name(int id) { return QString::number(id); }
-
-}  // namespace
-
 ComparePicture::ComparePicture(CDlgCompareFiles* dialog) : QFrame(dialog), m_pDialog(dialog) {
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setLineWidth(2);
@@ -90,7 +84,7 @@ CDlgCompareFiles::CDlgCompareFiles(QWidget* parent)
                                             {m_btnPicture, IDC_PICTURE},
                                             {m_btnCopy, IDC_COPY},
                                             {m_comboDisplay, IDC_DISPLAY}};
-  for (const auto& [widget, id] : named) widget->setObjectName(Name(id));
+  for (const auto& [widget, id] : named) widget->setObjectName(QString::number(id));
 
   QWidget* const tabOrder[] = {m_editFirst,  m_btnSelectFirst, m_editSecond, m_btnSelectSecond,
                                m_btnProcess, m_comboDisplay,   m_btnOk,      m_btnCopy};

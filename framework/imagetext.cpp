@@ -1,18 +1,17 @@
 #include "framework/imagetext.h"
 
 #include <QFontMetricsF>
-#include <QPaintDevice>
 #include <QPainter>
+
+#include <algorithm>
 
 ImageText::ImageText(QPainter& painter, double emPixels) : painter_(painter), font_(QStringLiteral("Arial")) {
   font_.setStyleHint(QFont::SansSerif);
   font_.setWeight(QFont::Normal);
-  // Points convert to pixels at the device's resolution, so the em is
-  // emPixels pixels whatever resolution the image carries. Qt's font engine
-  // sizes glyphs in whole pixels: a fractional em is rounded.
-  const QPaintDevice* device = painter.device();
-  const int dpi = device != nullptr && device->logicalDpiY() > 0 ? device->logicalDpiY() : 96;
-  font_.setPointSizeF(emPixels * 72.0 / dpi);
+  // A size in pixels is one in the device's pixels, whatever resolution an
+  // image carries. Glyphs are measured and drawn at whole pixel sizes, so a
+  // fractional em is rounded.
+  font_.setPixelSize(std::max(1, static_cast<int>(emPixels + 0.5)));
 }
 
 QSizeF ImageText::Measure(const QString& text) const {

@@ -19,7 +19,7 @@ class QPainter;
 class ImageText {
  public:
   // Text at an em of emPixels pixels of the painter's device (rounded to
-  // whole pixels), whatever the device's resolution.
+  // a whole number), whatever resolution the device carries.
   ImageText(QPainter& painter, double emPixels);
 
   const QFont& font() const { return font_; }

@@ -435,66 +435,9 @@ TEST(ViewContextMenu, OpensOnTheKeyboardsRequestOnly) {
   app.ExitInstance();
 }
 
-// The box around the pixels of an area that are not white.
-QRect Ink(const QImage& image, const QRect& area) {
-  QRect box;
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) box |= QRect(x, y, 1, 1);
-    }
-  }
-  return box;
-}
-
-bool HasColour(const QImage& image, const QRect& area, QRgb colour) {
-  for (int y = area.top(); y <= area.bottom(); ++y) {
-    for (int x = area.left(); x <= area.right(); ++x) {
-      if (image.pixel(x, y) == colour) return true;
-    }
-  }
-  return false;
-}
-
-// The advance of a text in Liberation Sans, the face "Arial" resolves to.
-int Advance(const QString& text, int em) {
-  QFont font(QStringLiteral("Liberation Sans"));
-  font.setPixelSize(em);
-  return QFontMetrics(font).horizontalAdvance(text);
-}
-
-// Which digit the ink of an area shows: the one whose drawing in Liberation
-// Sans at the em differs least from it.
-int Digit(const QImage& image, const QRect& area, int em) {
-  const QImage ink = image.copy(Ink(image, area)).convertToFormat(QImage::Format_Grayscale8);
-  int best = -1;
-  long bestScore = 0;
-  for (int d = 0; d <= 9; ++d) {
-    QImage glyph(4 * em, 2 * em, QImage::Format_RGB32);
-    glyph.fill(Qt::white);
-    QPainter painter(&glyph);
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setPixelSize(em);
-    painter.setFont(font);
-    painter.drawText(QPoint(em, 3 * em / 2), QString::number(d));
-    painter.end();
-    const QImage reference = glyph.copy(Ink(glyph, glyph.rect())).convertToFormat(QImage::Format_Grayscale8);
-    long score = 1000L * (std::abs(reference.width() - ink.width()) + std::abs(reference.height() - ink.height()));
-    for (int y = 0; y < std::min(ink.height(), reference.height()); ++y) {
-      for (int x = 0; x < std::min(ink.width(), reference.width()); ++x) {
-        score += std::abs(qGray(ink.pixel(x, y)) - qGray(reference.pixel(x, y)));
-      }
-    }
-    if (best < 0 || score < bestScore) {
-      best = d;
-      bestScore = score;
-    }
-  }
-  return best;
-}
-
 class ViewCopy : public ViewTest {
  protected:
-  // One drawing, white, of the given size with its count.
+  // One white drawing of the given size with its count.
   void OneDrawing(int w, int h, int selected) {
     doc_->ClearImages();
     QImage image(w, h, QImage::Format_RGB32);
@@ -513,33 +456,34 @@ class ViewCopy : public ViewTest {
     EXPECT_TRUE(view_->OnCommand(res::ID_EDIT_COPY));
     return QGuiApplication::clipboard()->image();
   }
-  // The ink of the information line k of a copy, with the step between
-  // lines of the em of 47 pixels.
-  static QRect LineInk(const QImage& copy, int k) { return Ink(copy, QRect(0, 10 + 54 * k, 1500, 54)); }
+  // Information line k of a copy as written: "Arial" at an em of 47 pixels
+  // in 192, 128, 0, lines 54 pixels (the rounded line height) apart from
+  // (5, 10).
+  static QImage Line(const QImage& copy, int k) { return copy.copy(Ink(copy, QRect(0, 10 + 54 * k, 1500, 54))); }
+  static QImage Line(const char* text) { return Written(QString::fromLatin1(text), 47, QColor(192, 128, 0)); }
 
   ScriptedPrompts prompts_;
 };
 
-TEST_F(ViewCopy, AFullSizeCopyOfTheProcessedDrawingWithItsThreeLines) {
+TEST_F(ViewCopy, TheProcessedDrawingAtFullSizeWithItsThreeLines) {
   OpenDrawing();
+  ASSERT_TRUE(doc_->m_vecProcessed[0]->Park());
   const QImage copy = Copy();
   ASSERT_EQ(copy.size(), QSize(3508, 2480));
   EXPECT_EQ(copy.pixel(950, 1000), qRgb(0, 255, 255));  // the processed square
-  // "Arial" at an em of 47 pixels: lines 54 pixels apart from (5, 10), the
-  // capitals' tops about 10 pixels below each line's top.
-  const QStringList texts = {"Whole Body Pixels: 1517036", "Selected Pixels: 10000", "Ratio: 0.66%"};
+  const char* texts[] = {"Whole Body Pixels: 1517036", "Selected Pixels: 10000", "Ratio: 0.66%"};
   for (int k = 0; k < 3; ++k) {
-    const QRect ink = LineInk(copy, k);
-    SCOPED_TRACE(texts[k].toStdString());
-    EXPECT_NEAR(ink.top(), 10 + 54 * k + 10, 1);
-    EXPECT_NEAR(ink.left(), 6, 2);
-    EXPECT_NEAR(ink.width(), Advance(texts[k], 47), 6);
-    EXPECT_TRUE(HasColour(copy, ink, qRgb(192, 128, 0)));
+    EXPECT_EQ(Line(copy, k), Line(texts[k])) << texts[k];
+    // The capitals start about 10 pixels below the line's top, right of
+    // x 5 by their side bearing.
+    const QRect ink = Ink(copy, QRect(0, 10 + 54 * k, 1500, 54));
+    EXPECT_NEAR(ink.top(), 20 + 54 * k, 1) << texts[k];
+    EXPECT_NEAR(ink.left(), 7, 2) << texts[k];
   }
-  EXPECT_TRUE(Ink(copy, QRect(0, 10 + 3 * 54, 1500, 200)).isNull());
-  // The document's drawing stays as it was.
+  EXPECT_TRUE(Ink(copy, QRect(0, 10 + 54 * 3, 1500, 200)).isNull());
+  // The document's drawing stays as it was, parked.
+  EXPECT_TRUE(doc_->m_vecProcessed[0]->IsParked());
   EXPECT_TRUE(Ink(doc_->m_vecProcessed[0]->Image(), QRect(0, 0, 1500, 200)).isNull());
-  EXPECT_TRUE(prompts_.Messages().isEmpty());
   EXPECT_FALSE(WaitCursor::IsShowing());
 }
 
@@ -552,18 +496,18 @@ TEST_F(ViewCopy, TheFrequencyMapWithItsLineAndLegend) {
   map.fill(Qt::white);
   doc_->m_pFinalImage = std::make_unique<Bitmap>(map);
   const QImage copy = Copy();
-  ASSERT_EQ(copy.size(), QSize(3508, 2480));
-  EXPECT_NEAR(LineInk(copy, 0).width(), Advance(QStringLiteral("Maximum Frequency: 7/3"), 47), 6);
-  EXPECT_TRUE(LineInk(copy, 1).isNull());
-
-  // The band: rows 760 to 1719, 4 rows per step, full red at the top, as
-  // wide as "88" in the labels' font and starting half of "8888" left of
-  // the middle column.
+  EXPECT_EQ(Line(copy, 0), Line("Maximum Frequency: 7/3"));
+  // The band: rows 760 to 1719, 4 rows a step, full red at the top; as
+  // wide as "88" in the labels' font (two thirds of the lines' em: 31
+  // pixels), half of "8888" left of the middle column.
+  QFont labels(QStringLiteral("Arial"));
+  labels.setPixelSize(31);
+  const QFontMetrics metrics(labels);
   const QRect band = Ink(copy, QRect(1600, 1000, 300, 1));
   const int x0 = band.left();
   const int x1 = band.right();
-  EXPECT_NEAR(x1 - x0, Advance(QStringLiteral("88"), 31), 2);
-  EXPECT_NEAR(1754 - x0, Advance(QStringLiteral("8888"), 31) / 2, 2);
+  EXPECT_EQ(x1 - x0, metrics.horizontalAdvance(QStringLiteral("88")));
+  EXPECT_EQ(1754 - x0, metrics.horizontalAdvance(QStringLiteral("8888")) / 2);
   for (int y = 760; y < 1720; ++y) {
     const int i = (y - 760) / 4;
     ASSERT_EQ(copy.pixel(x0, y), qRgb(255, i, i)) << y;
@@ -571,49 +515,38 @@ TEST_F(ViewCopy, TheFrequencyMapWithItsLineAndLegend) {
   }
   EXPECT_EQ(copy.pixel(x0, 759), qRgb(255, 255, 255));
   EXPECT_EQ(copy.pixel(x0, 1721), qRgb(255, 255, 255));
-  // Ticks run 10 pixels past the band; labels start 15 past it, centred on
-  // their ticks, each in its colour.
+  // Ticks reach 10 pixels past the band; labels start 15 past it, centred
+  // on their ticks, each in its colour.
   struct Mark {
     int row;
     QRgb tick;
-    QRgb label;
-    int digit;
+    QColor label;
+    const char* text;
   };
   for (const Mark& m :
-       {Mark{760, qRgb(255, 0, 0), qRgb(255, 0, 0), 7}, Mark{1240, qRgb(255, 120, 120), qRgb(255, 120, 120), 4},
-        Mark{1720, qRgb(255, 240, 240), qRgb(255, 136, 136), 1}}) {
-    SCOPED_TRACE(m.row);
-    EXPECT_EQ(copy.pixel(x1 + 10, m.row), m.tick);
-    EXPECT_EQ(copy.pixel(x1 + 11, m.row), qRgb(255, 255, 255));
-    EXPECT_EQ(copy.pixel(x1 + 10, m.row + 1), qRgb(255, 255, 255));
-    const QRect area(x1 + 11, m.row - 30, 60, 60);
-    const QRect label = Ink(copy, area);
-    EXPECT_GE(label.left(), x1 + 15);
-    EXPECT_NEAR(label.center().y(), m.row, 3);
-    EXPECT_TRUE(HasColour(copy, label, m.label));
-    EXPECT_EQ(Digit(copy, area, 31), m.digit);
+       {Mark{760, qRgb(255, 0, 0), QColor(255, 0, 0), "7"}, Mark{1240, qRgb(255, 120, 120), QColor(255, 120, 120), "4"},
+        Mark{1720, qRgb(255, 240, 240), QColor(255, 136, 136), "1"}}) {
+    EXPECT_EQ(copy.pixel(x1 + 10, m.row), m.tick) << m.row;
+    EXPECT_EQ(copy.pixel(x1 + 11, m.row), qRgb(255, 255, 255)) << m.row;
+    const QRect label = Ink(copy, QRect(x1 + 11, m.row - 30, 60, 60));
+    EXPECT_EQ(copy.copy(label), Written(QString::fromLatin1(m.text), 31, m.label)) << m.row;
+    EXPECT_GE(label.left(), x1 + 15) << m.row;
+    EXPECT_NEAR(label.center().y(), m.row, 2) << m.row;
   }
 }
 
-TEST_F(ViewCopy, TheRatioLineIsCSFromTheThresholdOnAndForAThresholdThatIsNoNumber) {
-  struct Case {
-    const char* threshold;
-    int selected;
-    const char* ratioLine;
-  };
-  const Case cases[] = {
+TEST_F(ViewCopy, TheRatioIsCSFromTheThresholdOnAndWhenTheThresholdIsNoNumber) {
+  const std::tuple<const char*, int, const char*> cases[] = {
       {"16", 16, "Ratio: 16.00% (CS)"},
       {"16.01", 16, "Ratio: 16.00%"},
-      {"16", 15, "Ratio: 15.00%"},
       {"none", 0, "Ratio: 0.00% (CS)"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.ratioLine);
+  for (const auto& [threshold, selected, line] : cases) {
     Profile::Instance().WriteProfileString(QStringLiteral("Options"), QStringLiteral("CS Threshold"),
-                                           QString::fromLatin1(c.threshold));
-    OneDrawing(3508, 200, c.selected);
+                                           QString::fromLatin1(threshold));
+    OneDrawing(3508, 200, selected);
     doc_->m_nBodyPixels = 100;
-    EXPECT_NEAR(LineInk(Copy(), 2).width(), Advance(QString::fromLatin1(c.ratioLine), 47), 6);
+    EXPECT_EQ(Line(Copy(), 2), Line(line)) << line;
   }
 }
 
@@ -623,20 +556,12 @@ TEST_F(ViewCopy, EnabledExactlyWhenPaneOneShowsAnImage) {
   doc_->m_nCurrent = 3;
   EXPECT_FALSE(CopyEnabled());
   view_->m_bProbe = true;
-  EXPECT_TRUE(CopyEnabled());
-  doc_->m_pFinalImage.reset();
-  EXPECT_FALSE(CopyEnabled());
-  // One drawing: its processed copy, probe or not.
+  EXPECT_TRUE(CopyEnabled());  // the frequency map, whatever the index
   OneDrawing(70, 50, 0);
-  EXPECT_TRUE(CopyEnabled());
+  EXPECT_TRUE(CopyEnabled());  // not a folder view: the processed drawing
   doc_->m_vecProcessed.clear();
   doc_->m_vecSelectedPixels.clear();
   EXPECT_FALSE(CopyEnabled());
-  // With nothing to copy the command does nothing at all.
-  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
-  Copy();
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
-  EXPECT_TRUE(prompts_.Messages().isEmpty());
 }
 
 // Notes whether the wait cursor still shows when a message comes.
@@ -660,11 +585,10 @@ TEST_F(ViewCopy, ARefusingClipboardKeepsWhatItHeldAndTheUserIsTold) {
   EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("Clipboard error")});
   EXPECT_EQ(prompts.records()[0].icon, MessageIcon::Error);
   EXPECT_FALSE(prompts.waitCursor);
-  EXPECT_FALSE(WaitCursor::IsShowing());
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
 }
 
-TEST_F(ViewCopy, ManyCopiesLeaveOnlyTheLastOnTheClipboard) {
+TEST_F(ViewCopy, ManyCopiesLeaveOnlyTheLastBehind) {
   OpenDrawing();
   auto heapInUse = [] {
     const struct mallinfo2 info = mallinfo2();
@@ -672,18 +596,15 @@ TEST_F(ViewCopy, ManyCopiesLeaveOnlyTheLastOnTheClipboard) {
   };
   Copy();
   const long before = heapInUse();
-  for (int i = 0; i < 8; ++i) {
-    doc_->m_vecSelectedPixels[0] = i % 2 == 0 ? 7 : 1234567;
+  for (const int selected : {7, 1234567, 7, 1234567, 7, 1234567}) {
+    doc_->m_vecSelectedPixels[0] = selected;
     Copy();
   }
-  // Each copy is a 35 MB picture; only the clipboard's one remains.
 #if !defined(__SANITIZE_ADDRESS__)
-  EXPECT_LT(heapInUse() - before, 4L << 20);
-#else
-  (void)before;
+  EXPECT_LT(heapInUse() - before, 4L << 20);  // a copy takes 35 MB
 #endif
-  EXPECT_NEAR(LineInk(QGuiApplication::clipboard()->image(), 1).width(),
-              Advance(QStringLiteral("Selected Pixels: 1234567"), 47), 6);
+  (void)before;
+  EXPECT_EQ(Line(QGuiApplication::clipboard()->image(), 1), Line("Selected Pixels: 1234567"));
 }
 
 }  // namespace

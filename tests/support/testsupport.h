@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+class QColor;
 class QImage;
+class QRect;
 
 // The source tree, for tests that read committed files (samples, resources).
 QString SourcePath(const QString& relative);
@@ -32,6 +34,13 @@ struct SampleCount {
   QString ratio;
 };
 std::vector<SampleCount> SampleCounts();
+
+// The box around the pixels of an area that are not white; empty when all
+// are.
+QRect Ink(const QImage& image, const QRect& area);
+// The ink of a text drawn alone on white in "Arial" at an em of px pixels,
+// as a reference for text written onto an image.
+QImage Written(const QString& text, int px, const QColor& colour);
 
 // A clipboard that another program holds: it takes nothing. Installed for
 // its lifetime.
