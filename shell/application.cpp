@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include "analysis/document.h"
+#include "compare/comparedialog.h"
 #include "framework/bitmap.h"
 #include "framework/doctemplate.h"
 #include "framework/files.h"
@@ -32,7 +33,6 @@ std::span<const CommandEntry<CVarenkoApp>> CVarenkoApp::CommandMap() {
       MapCommand(res::ID_EXPORT_REFERENCE, &CVarenkoApp::OnExportReferenceImage),
       MapCommand(res::ID_PROGRAM_GUIDE, &CVarenkoApp::OnProgramGuide),
       MapCommand(res::ID_COMPARE_FILES, &CVarenkoApp::OnCompareFiles),
-      MapUpdate(res::ID_COMPARE_FILES, &CVarenkoApp::OnUpdateCompareFiles),
       MapCommand(res::ID_APP_ABOUT, &CVarenkoApp::OnAppAbout),
   };
   return map;
@@ -101,11 +101,12 @@ void CVarenkoApp::OnProgramGuide() {
   OpenWithSystem(QUrl::fromLocalFile(guide));
 }
 
-// The comparison of two drawings opens from here once its dialog is part of
-// the program; until then the command stays greyed.
-void CVarenkoApp::OnCompareFiles() {}
-
-void CVarenkoApp::OnUpdateCompareFiles(CmdUI* ui) { ui->Enable(false); }
+// The comparison of two drawings: a dialog of its own that shares nothing
+// with the document.
+void CVarenkoApp::OnCompareFiles() {
+  CDlgCompareFiles dialog;
+  dialog.exec();
+}
 
 void CVarenkoApp::OnAppAbout() {
   CAboutDlg dialog(GetMainWnd());

@@ -35,7 +35,6 @@ class CVarenkoApp : public CommandMapped<CVarenkoApp, Application> {
   // Opens the guide that lies beside the program with the system's viewer.
   void OnProgramGuide();
   void OnCompareFiles();
-  void OnUpdateCompareFiles(CmdUI* ui);
   void OnAppAbout();
 
   // The guide's file name; it lies in the program's own folder.

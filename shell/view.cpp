@@ -3,9 +3,12 @@
 #include "analysis/document.h"
 #include "analysis/threshold.h"
 #include "framework/bitmap.h"
+#include "framework/clipboard.h"
 #include "framework/frame.h"
+#include "framework/imagetext.h"
 #include "framework/profile.h"
 #include "framework/text.h"
+#include "framework/waitcursor.h"
 #include "resources/resource.h"
 #include "resources/tables.h"
 
@@ -25,7 +28,6 @@ namespace {
 
 const QColor kBackground(96, 96, 96);
 const QColor kFrame(64, 128, 255);
-const QColor kInfoText(192, 128, 0);
 
 QRect ToQRect(const Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
@@ -78,6 +80,8 @@ std::span<const CommandEntry<CVarenkoView>> CVarenkoView::CommandMap() {
       MapCommand(res::ID_FILE_PRINT_PREVIEW, &CVarenkoView::OnFilePrintPreview),
       MapCommand(res::ID_ENABLE_PROBE, &CVarenkoView::OnEnableProbe),
       MapUpdate(res::ID_ENABLE_PROBE, &CVarenkoView::OnUpdateEnableProbe),
+      MapCommand(res::ID_EDIT_COPY, &CVarenkoView::OnEditCopy),
+      MapUpdate(res::ID_EDIT_COPY, &CVarenkoView::OnUpdateEditCopy),
   };
   return map;
 }
@@ -281,6 +285,16 @@ void CVarenkoView::DrawLegend(QPainter& painter, const Rect& dest) {
   painter.setFont(previous);
 }
 
+QStringList CVarenkoView::DrawingLines() const {
+  const CVarenkoDoc& doc = *m_pDocument;
+  const int s = doc.m_nCurrent < doc.m_vecSelectedPixels.size() ? doc.m_vecSelectedPixels[doc.m_nCurrent] : 0;
+  const double ratio = Ratio(s, doc.m_nBodyPixels);
+  // A ratio equal to the threshold is CS, and so is one that is no number.
+  const double threshold = ReadThreshold();
+  return {Format("Whole Body Pixels: %d", doc.m_nBodyPixels), Format("Selected Pixels: %d", s),
+          threshold > ratio ? Format("Ratio: %.2f%%", ratio) : Format("Ratio: %.2f%% (CS)", ratio)};
+}
+
 QStringList CVarenkoView::InfoLines(size_t pane) const {
   QStringList lines;
   if (m_pDocument == nullptr) return lines;
@@ -296,12 +310,7 @@ QStringList CVarenkoView::InfoLines(size_t pane) const {
   } else if (folderView && m_bProbe) {
     lines << Format("Maximum Frequency: %d/%d", doc.m_nMaxFrequency, static_cast<int>(n));
   } else if (folderView || pane == 1) {
-    const int s = doc.m_nCurrent < doc.m_vecSelectedPixels.size() ? doc.m_vecSelectedPixels[doc.m_nCurrent] : 0;
-    const double ratio = Ratio(s, doc.m_nBodyPixels);
-    // A ratio equal to the threshold is CS.
-    const double threshold = ReadThreshold();
-    lines << Format("Whole Body Pixels: %d", doc.m_nBodyPixels) << Format("Selected Pixels: %d", s)
-          << (threshold > ratio ? Format("Ratio: %.2f%%", ratio) : Format("Ratio: %.2f%% (CS)", ratio));
+    lines = DrawingLines();
   }
   return lines;
 }
@@ -310,18 +319,7 @@ void CVarenkoView::DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, c
   if (image == nullptr) return;
   const QStringList lines = InfoLines(pane);
   if (lines.isEmpty()) return;
-  const QFont previous = painter.font();
-  const QFont font = ArialFont(14, QFont::Normal);
-  painter.setFont(font);
-  painter.setPen(kInfoText);
-  // Each line starts where the previous one's rounded height ends.
-  const int lineHeight = static_cast<int>(QFontMetricsF(font).lineSpacing() + 0.5);
-  int y = dest.top + 5;
-  for (const QString& line : lines) {
-    TextOut(painter, dest.left, y, line);
-    y += lineHeight;
-  }
-  painter.setFont(previous);
+  ImageText(painter, 14).DrawLines(QPointF(dest.left, dest.top + 5), lines, kImageTextColour);
 }
 
 std::optional<QString> CVarenkoView::ProbeText(Point pt, const Bitmap* image) const {
@@ -452,6 +450,80 @@ void CVarenkoView::OnUpdateEnableProbe(CmdUI* ui) {
   ui->Enable(folderView);
   ui->SetCheck(m_bProbe && folderView ? 1 : 0);
 }
+
+namespace {
+
+// The colour legend on a full-size copy of the frequency map: a band of 240
+// steps, 4 rows each, at the middle of the image, full red at the top, with
+// a tick and a label at its top, middle and bottom. The band is as wide as
+// "88" in the label font and starts half the width of "8888" left of the
+// centre line.
+void DrawCopyLegend(QPainter& painter, int width, int height, double em, const QStringList& labels) {
+  ImageText text(painter, em);
+  const QSizeF size88 = text.Measure(QStringLiteral("88"));
+  const int w88 = static_cast<int>(size88.width() + 0.5);
+  const int h88 = static_cast<int>(size88.height() + 0.5);
+  const int w8888 = static_cast<int>(text.Measure(QStringLiteral("8888")).width() + 0.5);
+  const int cy = height / 2;
+  const int x0 = width / 2 - w8888 / 2;
+  const int x1 = x0 + w88;
+  const int top = cy - 480;
+  // Lines include both their end points.
+  for (int i = 0; i < 240; ++i) painter.fillRect(QRect(x0, top + 4 * i, x1 - x0 + 1, 4), QColor(255, i, i));
+  struct Mark {
+    int row;
+    QColor tick;
+    QColor label;
+  };
+  const Mark marks[] = {
+      {top, QColor(255, 0, 0), QColor(255, 0, 0)},
+      {cy, QColor(255, 120, 120), QColor(255, 120, 120)},
+      {cy + 480, QColor(255, 240, 240), QColor(255, 136, 136)},
+  };
+  for (int k = 0; k < 3; ++k) {
+    painter.fillRect(QRect(x0, marks[k].row, x1 + 10 - x0 + 1, 1), marks[k].tick);
+    text.Draw(QPointF(x1 + 15, marks[k].row - h88 / 2), labels.value(k), marks[k].label);
+  }
+}
+
+}  // namespace
+
+QImage CVarenkoView::CopyPicture() const {
+  const Bitmap* source = Pane1Image();
+  if (source == nullptr || source->IsEmpty()) return QImage();
+  const int w = source->Width();
+  const int h = source->Height();
+  // The copy is unpacked afresh when the source is parked, which stays so;
+  // once the clone is gone the image is its only owner and is written in
+  // place.
+  QImage picture;
+  {
+    std::unique_ptr<Bitmap> clone = source->CloneArea(0, 0, w, h);
+    if (!clone) return QImage();
+    picture = clone->Image();
+  }
+  const CVarenkoDoc& doc = *m_pDocument;
+  const bool frequencyMap = doc.IsFolderView() && m_bProbe;
+  const int f = ImageTextEm(w);
+  QPainter painter(&picture);
+  const QStringList lines = frequencyMap ? QStringList{Format("Maximum Frequency: %d/%d", doc.m_nMaxFrequency,
+                                                              static_cast<int>(doc.m_vecOriginal.size()))}
+                                         : DrawingLines();
+  ImageText(painter, f).DrawLines(QPointF(5.0, 10.0), lines, kImageTextColour);
+  // The legend's labels are two thirds the size of the lines.
+  if (frequencyMap) DrawCopyLegend(painter, w, h, f * 48.0 / 72.0, LegendLabels());
+  painter.end();
+  return picture;
+}
+
+void CVarenkoView::OnEditCopy() {
+  WaitCursor wait;
+  QImage picture = CopyPicture();
+  if (picture.isNull()) return;
+  CopyImageToClipboard(std::move(picture), wait);
+}
+
+void CVarenkoView::OnUpdateEditCopy(CmdUI* ui) { ui->Enable(Pane1Image() != nullptr); }
 
 void CVarenkoView::PrintTo(QPrinter& printer) {
   QPainter painter;

@@ -56,6 +56,11 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   QStringList InfoLines(size_t pane) const;
   // The labels of the frequency legend: top, middle, bottom.
   QStringList LegendLabels() const;
+  // What the Copy command puts on the clipboard: pane 1's image at its full
+  // size, on a 32-bit copy, with the lines of the drawing or, for the
+  // frequency map, its line and its legend written onto it; a null image
+  // when pane 1 shows nothing. The document's bitmaps stay as they are.
+  QImage CopyPicture() const;
   // The probe's read-out at a client point over pane 1's image: how many
   // drawings marked the pixel there; nothing over a grey pixel or off the
   // image.
@@ -64,6 +69,9 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   // Commands.
   void OnEnableProbe();
   void OnUpdateEnableProbe(CmdUI* ui);
+  // Copies pane 1's image with its texts to the clipboard (CopyPicture).
+  void OnEditCopy();
+  void OnUpdateEditCopy(CmdUI* ui);
   void OnFilePrint();
   void OnFilePrintDirect();
   void OnFilePrintPreview();
@@ -94,6 +102,8 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   void DrawLegend(QPainter& painter, const Rect& dest);
   void DrawInfoText(QPainter& painter, size_t pane, Bitmap* image, const Rect& dest);
   void DrawProbeReadout(QPainter& painter, Bitmap* image, const Rect& dest);
+  // The body, selected-pixel and ratio lines of the current drawing.
+  QStringList DrawingLines() const;
   // Pane 1's image: the frequency map in folder view with the probe on,
   // else the current processed copy; null when there is none.
   Bitmap* Pane1Image() const;

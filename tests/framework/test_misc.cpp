@@ -3,6 +3,7 @@
 #include "framework/dialogunits.h"
 #include "framework/files.h"
 #include "framework/geometry.h"
+#include "framework/imagetext.h"
 #include "framework/waitcursor.h"
 #include "tests/support/testsupport.h"
 
@@ -11,9 +12,12 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -72,14 +76,35 @@ TEST(DialogUnits, ScaleWithTheFont) {
   EXPECT_GT(DialogUnits(big).ToPixelsX(100), units.ToPixelsX(100));
 }
 
-TEST(Clipboard, HoldsTheImageItWasGiven) {
+TEST(Clipboard, HoldsAnOpaqueCopyOfTheImage) {
+  // Pixel work leaves the fourth byte 0; the clipboard gets it as 255 and
+  // the owner's image keeps its own bytes.
   QImage image(3, 2, QImage::Format_RGB32);
-  image.fill(qRgb(192, 128, 0));
+  for (int y = 0; y < 2; ++y) std::fill_n(reinterpret_cast<uint32_t*>(image.scanLine(y)), 3, 0x0014DC64u);
   ASSERT_TRUE(PutImageOnClipboard(image));
   const QImage back = QGuiApplication::clipboard()->image();
   ASSERT_EQ(back.size(), image.size());
-  EXPECT_EQ(back.pixel(2, 1) & 0xFFFFFFu, qRgb(192, 128, 0) & 0xFFFFFFu);
+  EXPECT_EQ(back.pixel(2, 1), 0xFF14DC64u);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.constScanLine(1))[2], 0x0014DC64u);
   EXPECT_FALSE(PutImageOnClipboard(QImage()));
+}
+
+TEST(ImageText, ArialAtAnEmOfGivenPixelsWhateverTheResolution) {
+  EXPECT_EQ(ImageTextEm(3508), 47);
+  EXPECT_EQ(ImageTextEm(3507), 47);
+  EXPECT_EQ(ImageTextEm(37), 0);
+  EXPECT_EQ(ImageTextEm(38), 1);
+  for (const int dotsPerMeter : {2835, 3780, 11811}) {
+    QImage image(10, 10, QImage::Format_RGB32);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    QPainter painter(&image);
+    painter.setFont(ImageText(painter, 47).font());
+    // Liberation Sans is drawn for Arial; without it the text would be wider
+    // or drawn as empty boxes.
+    EXPECT_EQ(painter.fontInfo().family(), QStringLiteral("Liberation Sans")) << dotsPerMeter;
+    EXPECT_EQ(painter.fontInfo().pixelSize(), 47) << dotsPerMeter;
+  }
 }
 
 }  // namespace

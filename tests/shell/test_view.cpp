@@ -2,6 +2,8 @@
 #include "analysis/threshold.h"
 #include "framework/frame.h"
 #include "framework/profile.h"
+#include "framework/prompts.h"
+#include "framework/waitcursor.h"
 #include "resources/resource.h"
 #include "shell/application.h"
 #include "shell/mainframe.h"
@@ -10,13 +12,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QMenu>
+#include <QPainter>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
+
+#include <malloc.h>
 
 namespace {
 
@@ -427,6 +433,178 @@ TEST(ViewContextMenu, OpensOnTheKeyboardsRequestOnly) {
   QApplication::processEvents();
   EXPECT_TRUE(shown.isEmpty());
   app.ExitInstance();
+}
+
+class ViewCopy : public ViewTest {
+ protected:
+  // One white drawing of the given size with its count.
+  void OneDrawing(int w, int h, int selected) {
+    doc_->ClearImages();
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    doc_->m_vecOriginal.push_back(std::make_unique<Bitmap>(image));
+    doc_->m_vecFileName.push_back(QStringLiteral("one.png"));
+    doc_->m_vecProcessed.push_back(std::make_unique<Bitmap>(image));
+    doc_->m_vecSelectedPixels.push_back(selected);
+  }
+  bool CopyEnabled() {
+    CmdUI ui(res::ID_EDIT_COPY);
+    EXPECT_TRUE(view_->OnUpdateCommandUI(ui));
+    return ui.enabled();
+  }
+  QImage Copy() {
+    EXPECT_TRUE(view_->OnCommand(res::ID_EDIT_COPY));
+    return QGuiApplication::clipboard()->image();
+  }
+  // Information line k of a copy as written: "Arial" at an em of 47 pixels
+  // in 192, 128, 0, lines 54 pixels (the rounded line height) apart from
+  // (5, 10).
+  static QImage Line(const QImage& copy, int k) { return copy.copy(Ink(copy, QRect(0, 10 + 54 * k, 1500, 54))); }
+  static QImage Line(const char* text) { return Written(QString::fromLatin1(text), 47, QColor(192, 128, 0)); }
+
+  ScriptedPrompts prompts_;
+};
+
+TEST_F(ViewCopy, TheProcessedDrawingAtFullSizeWithItsThreeLines) {
+  OpenDrawing();
+  ASSERT_TRUE(doc_->m_vecProcessed[0]->Park());
+  const QImage copy = Copy();
+  ASSERT_EQ(copy.size(), QSize(3508, 2480));
+  EXPECT_EQ(copy.pixel(950, 1000), qRgb(0, 255, 255));  // the processed square
+  const char* texts[] = {"Whole Body Pixels: 1517036", "Selected Pixels: 10000", "Ratio: 0.66%"};
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_EQ(Line(copy, k), Line(texts[k])) << texts[k];
+    // The capitals start about 10 pixels below the line's top, right of
+    // x 5 by their side bearing.
+    const QRect ink = Ink(copy, QRect(0, 10 + 54 * k, 1500, 54));
+    EXPECT_NEAR(ink.top(), 20 + 54 * k, 1) << texts[k];
+    EXPECT_NEAR(ink.left(), 7, 2) << texts[k];
+  }
+  EXPECT_TRUE(Ink(copy, QRect(0, 10 + 54 * 3, 1500, 200)).isNull());
+  // The document's drawing stays as it was, parked.
+  EXPECT_TRUE(doc_->m_vecProcessed[0]->IsParked());
+  EXPECT_TRUE(Ink(doc_->m_vecProcessed[0]->Image(), QRect(0, 0, 1500, 200)).isNull());
+  EXPECT_FALSE(WaitCursor::IsShowing());
+}
+
+TEST_F(ViewCopy, TheFrequencyMapWithItsLineAndLegend) {
+  FolderSet(3);
+  view_->m_bProbe = true;
+  doc_->m_nMaxFrequency = 7;
+  doc_->m_nCurrent = 9;  // past the end: the map is copied all the same
+  QImage map(3508, 2480, QImage::Format_RGB32);
+  map.fill(Qt::white);
+  doc_->m_pFinalImage = std::make_unique<Bitmap>(map);
+  const QImage copy = Copy();
+  EXPECT_EQ(Line(copy, 0), Line("Maximum Frequency: 7/3"));
+  // The band: rows 760 to 1719, 4 rows a step, full red at the top; as
+  // wide as "88" in the labels' font (two thirds of the lines' em: 31
+  // pixels), half of "8888" left of the middle column.
+  QFont labels(QStringLiteral("Arial"));
+  labels.setPixelSize(31);
+  const QFontMetrics metrics(labels);
+  const QRect band = Ink(copy, QRect(1600, 1000, 300, 1));
+  const int x0 = band.left();
+  const int x1 = band.right();
+  EXPECT_EQ(x1 - x0, metrics.horizontalAdvance(QStringLiteral("88")));
+  EXPECT_EQ(1754 - x0, metrics.horizontalAdvance(QStringLiteral("8888")) / 2);
+  for (int y = 760; y < 1720; ++y) {
+    const int i = (y - 760) / 4;
+    ASSERT_EQ(copy.pixel(x0, y), qRgb(255, i, i)) << y;
+    ASSERT_EQ(copy.pixel(x1, y), qRgb(255, i, i)) << y;
+  }
+  EXPECT_EQ(copy.pixel(x0, 759), qRgb(255, 255, 255));
+  EXPECT_EQ(copy.pixel(x0, 1721), qRgb(255, 255, 255));
+  // Ticks reach 10 pixels past the band; labels start 15 past it, centred
+  // on their ticks, each in its colour.
+  struct Mark {
+    int row;
+    QRgb tick;
+    QColor label;
+    const char* text;
+  };
+  for (const Mark& m :
+       {Mark{760, qRgb(255, 0, 0), QColor(255, 0, 0), "7"}, Mark{1240, qRgb(255, 120, 120), QColor(255, 120, 120), "4"},
+        Mark{1720, qRgb(255, 240, 240), QColor(255, 136, 136), "1"}}) {
+    EXPECT_EQ(copy.pixel(x1 + 10, m.row), m.tick) << m.row;
+    EXPECT_EQ(copy.pixel(x1 + 11, m.row), qRgb(255, 255, 255)) << m.row;
+    const QRect label = Ink(copy, QRect(x1 + 11, m.row - 30, 60, 60));
+    EXPECT_EQ(copy.copy(label), Written(QString::fromLatin1(m.text), 31, m.label)) << m.row;
+    EXPECT_GE(label.left(), x1 + 15) << m.row;
+    EXPECT_NEAR(label.center().y(), m.row, 2) << m.row;
+  }
+}
+
+TEST_F(ViewCopy, TheRatioIsCSFromTheThresholdOnAndWhenTheThresholdIsNoNumber) {
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"16", 16, "Ratio: 16.00% (CS)"},
+      {"16.01", 16, "Ratio: 16.00%"},
+      {"none", 0, "Ratio: 0.00% (CS)"},
+  };
+  for (const auto& [threshold, selected, line] : cases) {
+    Profile::Instance().WriteProfileString(QStringLiteral("Options"), QStringLiteral("CS Threshold"),
+                                           QString::fromLatin1(threshold));
+    OneDrawing(3508, 200, selected);
+    doc_->m_nBodyPixels = 100;
+    EXPECT_EQ(Line(Copy(), 2), Line(line)) << line;
+  }
+}
+
+TEST_F(ViewCopy, EnabledExactlyWhenPaneOneShowsAnImage) {
+  EXPECT_FALSE(CopyEnabled());  // nothing loaded
+  FolderSet(3);
+  doc_->m_nCurrent = 3;
+  EXPECT_FALSE(CopyEnabled());
+  view_->m_bProbe = true;
+  EXPECT_TRUE(CopyEnabled());  // the frequency map, whatever the index
+  OneDrawing(70, 50, 0);
+  EXPECT_TRUE(CopyEnabled());  // not a folder view: the processed drawing
+  doc_->m_vecProcessed.clear();
+  doc_->m_vecSelectedPixels.clear();
+  EXPECT_FALSE(CopyEnabled());
+}
+
+// Notes whether the wait cursor still shows when a message comes.
+class CursorAtMessage : public ScriptedPrompts {
+ public:
+  void MessageBox(const QString& text, MessageIcon icon) override {
+    waitCursor = WaitCursor::IsShowing();
+    ScriptedPrompts::MessageBox(text, icon);
+  }
+  bool waitCursor = true;
+};
+
+TEST_F(ViewCopy, ARefusingClipboardKeepsWhatItHeldAndTheUserIsTold) {
+  OneDrawing(700, 50, 10);
+  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+  CursorAtMessage prompts;
+  {
+    RefusingClipboard refusing;
+    Copy();
+  }
+  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("Clipboard error")});
+  EXPECT_EQ(prompts.records()[0].icon, MessageIcon::Error);
+  EXPECT_FALSE(prompts.waitCursor);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
+}
+
+TEST_F(ViewCopy, ManyCopiesLeaveOnlyTheLastBehind) {
+  OpenDrawing();
+  auto heapInUse = [] {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long>(info.uordblks + info.hblkhd);
+  };
+  Copy();
+  const long before = heapInUse();
+  for (const int selected : {7, 1234567, 7, 1234567, 7, 1234567}) {
+    doc_->m_vecSelectedPixels[0] = selected;
+    Copy();
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_LT(heapInUse() - before, 4L << 20);  // a copy takes 35 MB
+#endif
+  (void)before;
+  EXPECT_EQ(Line(QGuiApplication::clipboard()->image(), 1), Line("Selected Pixels: 1234567"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -65,4 +66,27 @@ FileSizeLimit::~FileSizeLimit() {
   limit.rlim_cur = static_cast<rlim_t>(saved_);
   setrlimit(RLIMIT_FSIZE, &limit);
   std::signal(SIGXFSZ, savedHandler_);
+}
+
+QRect Ink(const QImage& image, const QRect& area) {
+  QRect box;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) box |= QRect(x, y, 1, 1);
+    }
+  }
+  return box;
+}
+
+QImage Written(const QString& text, int px, const QColor& colour) {
+  QImage image((text.size() + 2) * px, 2 * px, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(px);
+  painter.setFont(font);
+  painter.setPen(colour);
+  painter.drawText(QPoint(px / 2, 3 * px / 2), text);
+  painter.end();
+  return image.copy(Ink(image, image.rect()));
 }

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "framework/clipboard.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <cstdint>
 #include <vector>
 
+class QColor;
 class QImage;
+class QRect;
 
 // The source tree, for tests that read committed files (samples, resources).
 QString SourcePath(const QString& relative);
@@ -43,4 +47,22 @@ class FileSizeLimit {
  private:
   unsigned long long saved_;
   void (*savedHandler_)(int);
+};
+
+// The box around the pixels of an area that are not white; empty when all
+// are.
+QRect Ink(const QImage& image, const QRect& area);
+// The ink of a text drawn alone on white in "Arial" at an em of px pixels,
+// as a reference for text written onto an image.
+QImage Written(const QString& text, int px, const QColor& colour);
+
+// A clipboard that another program holds: it takes nothing. Installed for
+// its lifetime.
+class RefusingClipboard : public Clipboard {
+ public:
+  RefusingClipboard() { Install(this); }
+  ~RefusingClipboard() override { Install(nullptr); }
+  RefusingClipboard(const RefusingClipboard&) = delete;
+  RefusingClipboard& operator=(const RefusingClipboard&) = delete;
+  bool SetImage(const QImage&) override { return false; }
 };
