@@ -48,6 +48,8 @@ void CVarenkoDoc::LoadResources() {
   m_pBodyMask = Bitmap::FromResource(res::IDB_BODY_MASK);
   m_pFinalImage = Bitmap::FromResource(res::IDB_BLANK_CHART);
   m_nBodyPixels = MaskRuns().BodyPixels();
+  // Everything reads the body from its runs: the mask's pixels are parked.
+  m_pBodyMask->Park();
 }
 
 void CVarenkoDoc::RequestLayout() {
@@ -323,6 +325,8 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   const bool smartArea = m_bSmartArea;
   const int bodyPixels = m_nBodyPixels;
   const double threshold = ReadThreshold();
+  // The blank chart waits parked until the map is coloured.
+  if (chart) chart->Park();
   std::vector<Bitmap::ParkedPixels> loaded;
   for (size_t i = 0; !reading && i < n; ++i) {
     if (!m_vecOriginal[i]->Parked()) m_vecOriginal[i]->Park();
@@ -366,7 +370,7 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
       if (!result.original) return result;
     } else {
       result.original = loaded[i];
-      if (!Bitmap::Unpack(result.original, reader.Pixels())) return result;
+      if (!reader.Load(result.original)) return result;
     }
     QImage& pixels = reader.Pixels();
     const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
@@ -419,6 +423,10 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   m_nMaxFrequency = static_cast<int>(counts[0]->MaxAll());
   m_nMaxFrequencyCS = static_cast<int>(counts[0]->MaxCs());
   m_nMaxFrequencyNonCS = static_cast<int>(counts[0]->MaxNonCs());
+  // The workers' memory goes before the drawings around the one on show
+  // are made ready.
+  counts.clear();
+  readers.clear();
   m_bRunning = false;
   m_nReadyAround = kNoneReady;
   KeepReady();
@@ -441,7 +449,11 @@ void CVarenkoDoc::KeepReady() const {
   m_vecAwake.clear();
   for (size_t i = current > 0 ? current - 1 : 0; i <= current + 1; ++i) {
     if (i < m_vecOriginal.size() && m_vecOriginal[i]) m_vecOriginal[i]->LockBitsForReading();
-    if (i < m_vecProcessed.size() && m_vecProcessed[i]) m_vecProcessed[i]->LockBitsForReading();
+    // A processed copy is made from its original, just woken.
+    if (i < m_vecProcessed.size() && m_vecProcessed[i] &&
+        !(i < m_vecOriginal.size() && m_vecOriginal[i] && m_vecProcessed[i]->WakeFrom(*m_vecOriginal[i]))) {
+      m_vecProcessed[i]->LockBitsForReading();
+    }
     if (i < m_vecOriginal.size()) m_vecAwake.push_back(i);
   }
 }

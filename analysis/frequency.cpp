@@ -3,10 +3,7 @@
 #include <algorithm>
 
 FrequencyCounts::FrequencyCounts(const BodyRuns& body)
-    : body_(body),
-      all_(static_cast<size_t>(body.BodyPixels())),
-      cs_(static_cast<size_t>(body.BodyPixels())),
-      nonCs_(static_cast<size_t>(body.BodyPixels())) {}
+    : body_(body), cs_(static_cast<size_t>(body.BodyPixels())), nonCs_(static_cast<size_t>(body.BodyPixels())) {}
 
 void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
   if (!processed.IsValid() || processed.width != body_.width() || processed.height != body_.height()) return;
@@ -18,7 +15,6 @@ void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
       for (int x = run->begin; x < run->end; ++x, ++index) {
         const uint8_t* p = row + 4 * x;
         if (p[kBlue] == p[kGreen] && p[kGreen] == p[kRed]) continue;
-        ++all_[index];
         ++byClass[index];
       }
     }
@@ -26,9 +22,8 @@ void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
 }
 
 void FrequencyCounts::Merge(const FrequencyCounts& other) {
-  if (other.all_.size() != all_.size()) return;
-  for (size_t i = 0; i < all_.size(); ++i) {
-    all_[i] += other.all_[i];
+  if (other.cs_.size() != cs_.size()) return;
+  for (size_t i = 0; i < cs_.size(); ++i) {
     cs_[i] += other.cs_[i];
     nonCs_[i] += other.nonCs_[i];
   }
@@ -36,6 +31,12 @@ void FrequencyCounts::Merge(const FrequencyCounts& other) {
 
 uint32_t FrequencyCounts::Max(const std::vector<uint32_t>& counts) {
   return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+}
+
+uint32_t FrequencyCounts::MaxAll() const {
+  uint32_t highest = 0;
+  for (size_t i = 0; i < cs_.size(); ++i) highest = std::max(highest, cs_[i] + nonCs_[i]);
+  return highest;
 }
 
 void FrequencyCounts::ColourMap(const BitmapData& map) const {
@@ -46,7 +47,7 @@ void FrequencyCounts::ColourMap(const BitmapData& map) const {
     uint8_t* row = map.Row(y);
     for (const BodyRuns::Run* run = body_.RowBegin(y); run != body_.RowEnd(y); ++run) {
       for (int x = run->begin; x < run->end; ++x, ++index) {
-        const uint32_t c = all_[index];
+        const uint32_t c = cs_[index] + nonCs_[index];
         if (c == 0) continue;
         const uint8_t level = static_cast<uint8_t>(255 - FrequencyLevel(c, m));
         uint8_t* p = row + 4 * x;

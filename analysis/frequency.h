@@ -10,7 +10,8 @@
 // drawings, over those at or above the CS threshold and over the others.
 // Only body pixels can be selected, so the counts are kept per body pixel,
 // in row order. The counters are 32 bits wide: no folder is too large for
-// them.
+// them. Every drawing is either CS or not, so the count over all drawings is
+// the sum of the two and is not kept apart.
 class FrequencyCounts {
  public:
   explicit FrequencyCounts(const BodyRuns& body);
@@ -23,7 +24,7 @@ class FrequencyCounts {
   void Merge(const FrequencyCounts& other);
 
   // The highest count of each kind; 0 when nothing was selected.
-  uint32_t MaxAll() const { return Max(all_); }
+  uint32_t MaxAll() const;
   uint32_t MaxCs() const { return Max(cs_); }
   uint32_t MaxNonCs() const { return Max(nonCs_); }
 
@@ -35,7 +36,6 @@ class FrequencyCounts {
   static uint32_t Max(const std::vector<uint32_t>& counts);
 
   const BodyRuns& body_;
-  std::vector<uint32_t> all_;
   std::vector<uint32_t> cs_;
   std::vector<uint32_t> nonCs_;
 };

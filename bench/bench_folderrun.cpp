@@ -35,12 +35,12 @@ QStringList HeavyDrawings(const QDir& into) {
     QPainter painter(&drawing);
     painter.setRenderHint(QPainter::Antialiasing);
     QRandomGenerator random(static_cast<quint32>(1000 + k));
-    for (int stroke = 0; stroke < 60; ++stroke) {
+    for (int stroke = 0; stroke < 11; ++stroke) {
       const QColor colour = QColor::fromHsv(static_cast<int>(random.bounded(360)), 200 + random.bounded(56),
                                             150 + random.bounded(106), 90 + random.bounded(166));
-      painter.setPen(QPen(colour, 6 + random.bounded(40), Qt::SolidLine, Qt::RoundCap));
+      painter.setPen(QPen(colour, 4 + random.bounded(20), Qt::SolidLine, Qt::RoundCap));
       QPainterPath path(QPointF(300 + random.bounded(2900), 200 + random.bounded(2100)));
-      for (int segment = 0; segment < 6; ++segment) {
+      for (int segment = 0; segment < 3; ++segment) {
         path.quadTo(QPointF(300 + random.bounded(2900), 200 + random.bounded(2100)),
                     QPointF(300 + random.bounded(2900), 200 + random.bounded(2100)));
       }
@@ -104,6 +104,7 @@ void BM_FolderRun(benchmark::State& state) {
   const bool smart = state.range(1) != 0;
   const int n = static_cast<int>(state.range(2));
   const QString folder = Folder(n, state.range(3) != 0);
+  state.counters["base_MB"] = PeakMegabytes();
   for (auto _ : state) {
     CVarenkoDoc doc;
     doc.OnNewDocument();

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -132,6 +133,44 @@ std::unique_ptr<Bitmap> Bitmap::FromParked(ParkedPixels pixels) {
   return bitmap;
 }
 
+namespace {
+
+// The memory of pixels just let go, kept for the next pixels of the same
+// size to be made in: stepping through a folder parks one drawing and wakes
+// another, and fresh memory costs a page fault a page.
+class SparePixels {
+ public:
+  void Give(QImage image) {
+    // Only memory nothing else shares.
+    if (image.isNull() || !image.isDetached()) return;
+    std::lock_guard lock(mutex_);
+    if (spare_.size() >= kKept) spare_.erase(spare_.begin());
+    spare_.push_back(std::move(image));
+  }
+  QImage Take(int width, int height) {
+    std::lock_guard lock(mutex_);
+    for (auto it = spare_.begin(); it != spare_.end(); ++it) {
+      if (it->width() != width || it->height() != height) continue;
+      QImage image = std::move(*it);
+      spare_.erase(it);
+      return image;
+    }
+    return QImage();
+  }
+
+ private:
+  static constexpr size_t kKept = 2;
+  std::mutex mutex_;
+  std::vector<QImage> spare_;
+};
+
+SparePixels& Spare() {
+  static SparePixels spare;
+  return spare;
+}
+
+}  // namespace
+
 bool Bitmap::Park() {
   if (image_.isNull()) return false;
   // Pixels made from something kept are simply let go; others are packed.
@@ -140,18 +179,39 @@ bool Bitmap::Park() {
     if (!packed) return false;
     parked_ = std::move(packed);
   }
+  Spare().Give(std::move(image_));
   image_ = QImage();
   return true;
 }
 
 void Bitmap::Restore() const {
   if (!parked_ || !image_.isNull()) return;
-  QImage image(width_, height_, QImage::Format_RGB32);
+  QImage image = Spare().Take(width_, height_);
+  if (image.isNull()) image = QImage(width_, height_, QImage::Format_RGB32);
   // Without memory for the pixels they stay parked: this use finds no image
   // and a later one tries again; nothing is lost. What they were made from
   // is kept, so parking them again costs nothing.
   if (!Unpack(parked_, image)) return;
   image_ = std::move(image);
+}
+
+bool Bitmap::WakeFrom(const Bitmap& source) {
+  if (!IsParked() || parked_->kind != PackedPixels::Kind::kDerived || source.image_.isNull() ||
+      parked_->source != source.parked_) {
+    return false;
+  }
+  // A copy of the source's pixels, changed as these are: no decoding.
+  QImage image = Spare().Take(width_, height_);
+  if (image.isNull()) image = QImage(width_, height_, QImage::Format_RGB32);
+  if (image.isNull() || image.sizeInBytes() != source.image_.sizeInBytes()) return false;
+  try {
+    std::memcpy(image.bits(), source.image_.constBits(), static_cast<size_t>(image.sizeInBytes()));
+    parked_->derive(BitmapData{image.bits(), image.bytesPerLine(), width_, height_});
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  image_ = std::move(image);
+  return true;
 }
 
 namespace {
@@ -193,13 +253,26 @@ QImage ReadImage(QIODevice& device) { return ReadImage(device, ReadHeader(device
 DrawingReader::DrawingReader(int width, int height)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
-      pixels_(width_, height_, QImage::Format_RGB32),
-      png_(std::make_unique<PngScratch>()) {
-  if (width_ > 0 && height_ > 0 && pixels_.isNull()) throw std::bad_alloc();
-  png_->Reserve(width_, height_);
+      memory_(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4 + PngScratch::RoomFor(width_, height_)),
+      pixels_(Wrap()),
+      png_(std::make_unique<PngScratch>()) {}
+
+QImage DrawingReader::Wrap() {
+  if (width_ == 0 || height_ == 0) return QImage();
+  // The pixels lie at the start of the memory; the room after them is for
+  // decoding a PNG file in place.
+  return QImage(memory_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
 }
 
 DrawingReader::~DrawingReader() = default;
+
+bool DrawingReader::Load(const Bitmap::ParkedPixels& pixels) {
+  if (!pixels || pixels->width != width_ || pixels->height != height_) return false;
+  if (pixels_.constBits() != memory_.data()) pixels_ = Wrap();
+  if (pixels->kind != Bitmap::PackedPixels::Kind::kPng) return Bitmap::Unpack(pixels, pixels_);
+  const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
+  return DecodePngFast(pixels->bytes, out, *png_, PngScratch::RoomFor(width_, height_));
+}
 
 Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
   const std::unique_ptr<QFile> file = OpenRegularFile(localPath);
@@ -213,7 +286,8 @@ Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
   if (const std::optional<PngSize> size = ReadPngSize(bytes)) {
     if (QSize(size->width, size->height) != wanted) return nullptr;
     const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
-    if (DecodePngFast(bytes, out, *png_)) return Bitmap::FromPngFile(std::move(bytes), width_, height_);
+    const size_t room = pixels_.constBits() == memory_.data() ? PngScratch::RoomFor(width_, height_) : 0;
+    if (DecodePngFast(bytes, out, *png_, room)) return Bitmap::FromPngFile(std::move(bytes), width_, height_);
   }
   // The thorough way, for every other file: the header first here too.
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), file->size());
@@ -221,14 +295,12 @@ Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
   device.open(QIODevice::ReadOnly);
   const ImageHeader header = ReadHeader(device);
   if (header.size.isValid() && header.size != wanted) return nullptr;
-  QImage image = ReadImage(device, header.format, std::move(pixels_));
-  // Whatever was read, the pixels' memory is there for the next file.
-  if (image.size() != wanted || image.format() != QImage::Format_RGB32) {
-    pixels_ = QImage(width_, height_, QImage::Format_RGB32);
-    return nullptr;
-  }
-  pixels_ = std::move(image);
-  return Bitmap::Pack(pixels_);
+  // The thorough way decodes into the reader's memory where it can.
+  pixels_ = QImage();
+  QImage image = ReadImage(device, header.format, Wrap());
+  const bool read = image.size() == wanted && image.format() == QImage::Format_RGB32;
+  pixels_ = read ? std::move(image) : Wrap();
+  return read ? Bitmap::Pack(pixels_) : nullptr;
 }
 
 const QImage& Bitmap::Image() const {

@@ -81,6 +81,10 @@ class Bitmap {
   static bool Unpack(const ParkedPixels& pixels, QImage& into);
   // A bitmap that starts parked; an empty bitmap for null pixels.
   static std::unique_ptr<Bitmap> FromParked(ParkedPixels pixels);
+  // Wakes pixels that are the source's changed, from the source's pixels
+  // in memory instead of making them from scratch; false (and nothing
+  // changed) when they are not, or the source is parked itself.
+  bool WakeFrom(const Bitmap& source);
 
   // Identifies the pixels: it changes whenever they may have been written
   // (a LockBits), never when the bitmap is parked or brought back, and no
@@ -137,7 +141,7 @@ class Bitmap {
 // packed pixels, and nothing to make), its packed pixels otherwise.
 class DrawingReader {
  public:
-  // Takes the memory for the pixels and the decoding at once; throws
+  // Takes the memory for the pixels and their decoding at once; throws
   // std::bad_alloc when there is none.
   DrawingReader(int width, int height);
   ~DrawingReader();
@@ -149,12 +153,19 @@ class DrawingReader {
   // cannot be read, or its image has another size than the reader's, which
   // the file's header tells before any pixel is decoded where it can.
   Bitmap::ParkedPixels Read(const QByteArray& localPath);
-  // The pixels of the last file read, which the caller may change.
+  // Makes kept pixels again in Pixels(), as Bitmap::Unpack does, in the
+  // reader's own memory; false when they cannot be made.
+  bool Load(const Bitmap::ParkedPixels& pixels);
+  // The pixels of the last file read or pixels made, which the caller may
+  // change.
   QImage& Pixels() { return pixels_; }
 
  private:
+  QImage Wrap();
+
   int width_;
   int height_;
+  std::vector<uint8_t> memory_;
   QImage pixels_;
   std::unique_ptr<class PngScratch> png_;
 };

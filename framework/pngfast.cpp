@@ -24,9 +24,10 @@ PngScratch::PngScratch() : inflater_(std::make_unique<Inflater>()) {
 
 PngScratch::~PngScratch() = default;
 
-void PngScratch::Reserve(int width, int height) {
-  const size_t rowBytes = static_cast<size_t>(std::max(width, 0)) * 4;
-  filtered_.reserve((rowBytes + 1) * static_cast<size_t>(std::max(height, 0)) + rowBytes);
+size_t PngScratch::RoomFor(int width, int height) {
+  // The filtered rows of a file with four bytes a pixel are one byte a row
+  // longer than the pixels, and the first row must not overtake itself.
+  return static_cast<size_t>(std::max(height, 0)) + static_cast<size_t>(std::max(width, 0)) * 4 + 64;
 }
 
 namespace {
@@ -233,7 +234,7 @@ std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file) {
   return PngSize{static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch) {
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room) {
   if (scratch.inflater_->handle == nullptr || !out.IsValid()) return false;
   const std::optional<PngSize> size = ReadPngSize(file);
   if (!size || size->width != out.width || size->height != out.height || BigEndian(file.data() + 8) != 13) {
@@ -309,23 +310,42 @@ bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScra
   if (!dataStarted) return false;
 
   const size_t rowBytes = static_cast<size_t>(out.width) * static_cast<size_t>(bpp);
-  const size_t expected = (rowBytes + 1) * static_cast<size_t>(out.height);
-  scratch.filtered_.resize(expected + rowBytes);
+  const auto height = static_cast<size_t>(out.height);
+  const size_t expected = (rowBytes + 1) * height;
+  // The rows are inflated into the end of the caller's own memory when it
+  // has room enough after its pixels that no pixel row written overtakes a
+  // row still to be read; into memory of their own otherwise.
+  const size_t outRow = static_cast<size_t>(out.width) * 4;
+  const size_t total = outRow * height + room;
+  uint8_t* rows = nullptr;
+  if (out.stride == static_cast<ptrdiff_t>(outRow) && total >= expected) {
+    // Row y's pixels end at (y + 1) * outRow; its filtered bytes start at
+    // start + y * (rowBytes + 1) + 1. The first must never pass the second.
+    const size_t start = total - expected;
+    bool fits = true;
+    for (size_t y : {size_t{0}, height - 1}) {
+      fits = fits && (y + 1) * outRow <= start + y * (rowBytes + 1) + 1;
+    }
+    if (fits) rows = out.scan0 + start;
+  }
+  if (rows == nullptr) {
+    scratch.filtered_.resize(expected);
+    rows = scratch.filtered_.data();
+  }
   size_t usedIn = 0;
   size_t madeOut = 0;
-  if (libdeflate_zlib_decompress_ex(scratch.inflater_->handle, scratch.data_.data(), scratch.data_.size(),
-                                    scratch.filtered_.data(), expected, &usedIn, &madeOut) != LIBDEFLATE_SUCCESS ||
+  if (libdeflate_zlib_decompress_ex(scratch.inflater_->handle, scratch.data_.data(), scratch.data_.size(), rows,
+                                    expected, &usedIn, &madeOut) != LIBDEFLATE_SUCCESS ||
       usedIn != scratch.data_.size() || madeOut != expected) {
     return false;
   }
   // A row of zeros stands above the first row.
-  uint8_t* zeros = scratch.filtered_.data() + expected;
-  std::memset(zeros, 0, rowBytes);
-  const uint8_t* prior = zeros;
-  for (int y = 0; y < out.height; ++y) {
-    uint8_t* row = scratch.filtered_.data() + static_cast<size_t>(y) * (rowBytes + 1);
+  scratch.zeros_.assign(rowBytes, 0);
+  const uint8_t* prior = scratch.zeros_.data();
+  for (size_t y = 0; y < height; ++y) {
+    uint8_t* row = rows + y * (rowBytes + 1);
     if (!Unfilter(row[0], row + 1, prior, rowBytes, bpp)) return false;
-    if (!Expand(row + 1, out.Row(y), out.width, colourType, table, tableSize)) return false;
+    if (!Expand(row + 1, out.Row(static_cast<int>(y)), out.width, colourType, table, tableSize)) return false;
     prior = row + 1;
   }
   return true;

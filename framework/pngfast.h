@@ -35,19 +35,23 @@ class PngScratch {
   PngScratch(const PngScratch&) = delete;
   PngScratch& operator=(const PngScratch&) = delete;
 
-  // Takes at once the memory that files of the size with four bytes a
-  // pixel need; throws std::bad_alloc when there is none.
-  void Reserve(int width, int height);
+  // How many bytes after the pixels of an image of the size let a file
+  // with four bytes a pixel (RGBA, as drawings mostly are) be decoded in the
+  // image's own memory.
+  static size_t RoomFor(int width, int height);
 
  private:
-  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&);
+  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&, size_t);
   struct Inflater;
   std::unique_ptr<Inflater> inflater_;
   std::vector<uint8_t> data_;      // the image data gathered from its chunks
   std::vector<uint8_t> filtered_;  // the inflated rows, each led by its filter byte
+  std::vector<uint8_t> zeros_;     // the row above the first
 };
 
 // Decodes the file into `out`, whose size must be the file's: blue, green,
 // red and 0xFF in every pixel, alpha dropped, as the thorough way gives. False
-// (and `out` in any state) for a file it declines.
-bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch);
+// (and `out` in any state) for a file it declines. `room` bytes of the
+// caller's memory that follow the last row of `out` may be used for the
+// decoding, sparing memory of the scratch's own.
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room = 0);

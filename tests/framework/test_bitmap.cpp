@@ -304,4 +304,30 @@ TEST(ParkedBitmap, PacksAndUnpacksIntoGivenMemory) {
   EXPECT_TRUE(Bitmap::FromParked(nullptr)->IsEmpty());
 }
 
+TEST(ParkedBitmap, PixelsDerivedFromOthersAreMadeAgainAlikeHoweverTheyWake) {
+  const QImage original = Noise(16, 8);
+  const auto invert = [](const BitmapData& data) {
+    for (int y = 0; y < data.height; ++y) {
+      for (int x = 0; x < data.width * 4; ++x) data.Row(y)[x] = static_cast<uint8_t>(~data.Row(y)[x]);
+    }
+  };
+  QImage expected = original;
+  expected.invertPixels();
+  std::unique_ptr<Bitmap> source = Bitmap::FromParked(Bitmap::Pack(original));
+  std::unique_ptr<Bitmap> derived = Bitmap::FromParked(Bitmap::Derived(source->Parked(), invert));
+  // From scratch while the source sleeps; from the source's pixels once it
+  // is awake; the same pixels each time, and parking costs nothing.
+  EXPECT_FALSE(derived->WakeFrom(*source));
+  EXPECT_EQ(derived->Image(), expected);
+  ASSERT_TRUE(derived->Park());
+  EXPECT_EQ(source->Image(), original);
+  EXPECT_TRUE(derived->WakeFrom(*source));
+  EXPECT_EQ(derived->Image(), expected);
+  // Once written, the pixels are no longer the source's changed.
+  derived->LockBits();
+  ASSERT_TRUE(derived->Park());
+  EXPECT_FALSE(derived->WakeFrom(*source));
+  EXPECT_EQ(derived->Image(), expected);
+}
+
 }  // namespace

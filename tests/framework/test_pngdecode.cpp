@@ -75,7 +75,8 @@ QByteArray ReadAll(const QString& path) {
 }
 
 // The quick path on the file's bytes: the image, or a null image when it
-// declines the file.
+// declines the file. It decodes twice, in memory of its own and in the room
+// after the pixels, and both must agree.
 QImage DecodeQuickly(const QByteArray& file) {
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(file.constData()), static_cast<size_t>(file.size()));
   const std::optional<PngSize> size = ReadPngSize(bytes);
@@ -83,7 +84,16 @@ QImage DecodeQuickly(const QByteArray& file) {
   QImage image(size->width, size->height, QImage::Format_RGB32);
   PngScratch scratch;
   const BitmapData out{image.bits(), image.bytesPerLine(), image.width(), image.height()};
-  return DecodePngFast(bytes, out, scratch) ? image : QImage();
+  const bool taken = DecodePngFast(bytes, out, scratch);
+  const size_t room = PngScratch::RoomFor(size->width, size->height);
+  std::vector<uint8_t> memory(static_cast<size_t>(size->width) * 4 * static_cast<size_t>(size->height) + room);
+  const QImage inPlace(memory.data(), size->width, size->height, 4 * size->width, QImage::Format_RGB32);
+  const BitmapData there{memory.data(), 4 * size->width, size->width, size->height};
+  EXPECT_EQ(DecodePngFast(bytes, there, scratch, room), taken);
+  if (taken) {
+    EXPECT_TRUE(inPlace == image) << "decoded in place, the pixels differ";
+  }
+  return taken ? image : QImage();
 }
 
 // The quick path gives the pixels the thorough way gives wherever it takes
