@@ -296,7 +296,12 @@ struct MeasuredDrawing {
 // kept but made again from their originals whenever they are looked at.
 std::function<void(const BitmapData&)> Processing(std::shared_ptr<const BodyRuns> body, bool smartArea) {
   return [body = std::move(body), smartArea](const BitmapData& pixels) {
-    if (smartArea) FillSmartArea(pixels, *body);
+    if (smartArea) {
+      // Copies are made again on the thread that shows them, one after the
+      // other: their filling reuses that thread's memory.
+      thread_local SmartAreaScratch scratch;
+      FillSmartArea(pixels, *body, scratch);
+    }
     ApplyPixelRule(pixels, *body);
   };
 }
@@ -337,10 +342,13 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   // memory for.
   std::vector<std::unique_ptr<FrequencyCounts>> counts;
   std::vector<std::unique_ptr<DrawingReader>> readers;
+  std::vector<std::unique_ptr<SmartAreaScratch>> filling;
   StartWorkers(WorkerThreads(n), [&] {
     auto workerCounts = std::make_unique<FrequencyCounts>(*body);
+    auto workerFilling = std::make_unique<SmartAreaScratch>();
     readers.push_back(std::make_unique<DrawingReader>(w, h));
     counts.push_back(std::move(workerCounts));
+    filling.push_back(std::move(workerFilling));
   });
   if (readers.empty()) {
     // What was shown before stays.
@@ -374,7 +382,7 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
     }
     QImage& pixels = reader.Pixels();
     const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
-    if (smartArea) FillSmartArea(data, *body);
+    if (smartArea) FillSmartArea(data, *body, *filling[static_cast<size_t>(worker)]);
     result.count = ApplyPixelRule(data, *body);
     // A ratio that is not a number is below every threshold.
     counts[static_cast<size_t>(worker)]->Add(data, Ratio(result.count, bodyPixels) >= threshold);
@@ -427,6 +435,7 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   // are made ready.
   counts.clear();
   readers.clear();
+  filling.clear();
   m_bRunning = false;
   m_nReadyAround = kNoneReady;
   KeepReady();

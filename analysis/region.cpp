@@ -52,7 +52,7 @@ bool MCRegion::Contains(int x, int y) const {
 }
 
 void MCRegion::ClearPoints() {
-  Release(m_pPoints);
+  m_pPoints.clear();
   m_nPoints = 0;
 }
 
@@ -64,7 +64,7 @@ void MCRegion::AppendPoint(int x, int y) {
 void MCRegion::Reset() {
   ClearPoints();
   m_nPointsAux = 0;
-  Release(m_pMask);
+  m_pMask.clear();
   m_dScale = 1.0;
   m_nTag1 = -1;
   m_nTag2 = -1;
@@ -100,7 +100,7 @@ void MCRegion::SetFromMask(const uint8_t* pMask) {
 void MCRegion::SetFromMask(std::vector<uint8_t>&& mask) {
   Reset();
   if (mask.size() == MaskSize(m_nWidth, m_nHeight) && !mask.empty()) {
-    m_pMask = std::move(mask);
+    m_pMask.swap(mask);
     const Rect whole{0, 0, m_nWidth - 1, m_nHeight - 1};
     TraceOutline(m_pMask.data(), this, &whole);
   }
@@ -201,7 +201,7 @@ int32_t MCRegion::CountArea(const uint8_t* pMask) const {
 }
 
 void MCRegion::PushSnapshot() {
-  if (m_wSnapshotCount == 0 && m_nArea == 0) return;
+  if (!m_bKeepSnapshots || (m_wSnapshotCount == 0 && m_nArea == 0)) return;
   if (!m_ppSnapshots.empty()) {
     // Drop the states after the current one. Nothing moves the index back,
     // so in practice there are none.

@@ -84,7 +84,8 @@ class MCRegion : public _MREGION {
   bool Contains(int x, int y) const;
 
   // Makes the region empty: no points, no mask, area 0, tags -1, no extra.
-  // Keeps the size, the box and the snapshots.
+  // Keeps the size, the box and the snapshots, and the memory of the mask
+  // and points for the next ones.
   void Reset();
 
   // A deep copy of the mask, points, size, box, area and scale; the copy
@@ -97,7 +98,8 @@ class MCRegion : public _MREGION {
   // empty. A null mask reads as all 0.
   void SetFromMask(const uint8_t* pMask);
   // The same with a mask the region takes over as its own, saving a copy; a
-  // mask of the wrong size reads as all 0.
+  // mask of the wrong size reads as all 0. The caller's vector is left with
+  // the memory of the region's earlier mask, there to be filled again.
   void SetFromMask(std::vector<uint8_t>&& mask);
 
   // Turns into outline (128) every 255 byte of the inclusive box pRect that
@@ -118,8 +120,11 @@ class MCRegion : public _MREGION {
   int32_t CountArea(const uint8_t* pMask) const;
 
   // Appends a copy of the region to the snapshot list, except while the
-  // region is empty and the list is too.
+  // region is empty and the list is too, or snapshots are off.
   void PushSnapshot();
+  // Off, a region keeps no snapshots: one reused for drawing after drawing
+  // whose past states nobody reads then makes no copy of its mask each time.
+  void KeepSnapshots(bool on) { m_bKeepSnapshots = on; }
 
   // Rebuilds the region from pSource's outline points: the points are
   // clamped onto this region's image (in pSource's own list), and every
@@ -154,4 +159,6 @@ class MCRegion : public _MREGION {
  private:
   void AppendPoint(int x, int y);
   void ClearPoints();
+
+  bool m_bKeepSnapshots = true;
 };

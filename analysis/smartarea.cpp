@@ -12,9 +12,9 @@ namespace {
 
 // 255 for each marked (not grey) pixel of the drawing, 0 for the others,
 // row by row from the top.
-std::vector<uint8_t> MarkedPixels(const BitmapData& drawing) {
+void MarkPixels(const BitmapData& drawing, std::vector<uint8_t>& marks) {
   const size_t width = static_cast<size_t>(drawing.width);
-  std::vector<uint8_t> marks(width * static_cast<size_t>(drawing.height));
+  marks.resize(width * static_cast<size_t>(drawing.height));
   for (int y = 0; y < drawing.height; ++y) {
     const uint8_t* pixel = drawing.Row(y);
     uint8_t* out = marks.data() + static_cast<size_t>(y) * width;
@@ -26,20 +26,36 @@ std::vector<uint8_t> MarkedPixels(const BitmapData& drawing) {
       out[x] = ((v ^ (v >> 8)) & 0xFFFFu) == 0 ? kRegionOutside : kRegionInside;
     }
   }
-  return marks;
 }
 
 }  // namespace
 
+SmartAreaScratch::SmartAreaScratch() : region_(std::make_unique<MCRegion>()), outline_(std::make_unique<MCRegion>()) {
+  region_->KeepSnapshots(false);
+  outline_->KeepSnapshots(false);
+}
+
+SmartAreaScratch::~SmartAreaScratch() = default;
+
 void FillSmartArea(const BitmapData& drawing, const BodyRuns& body) {
+  SmartAreaScratch scratch;
+  FillSmartArea(drawing, body, scratch);
+}
+
+void FillSmartArea(const BitmapData& drawing, const BodyRuns& body, SmartAreaScratch& scratch) {
   if (!drawing.IsValid() || drawing.width != body.width() || drawing.height != body.height()) return;
-  MCRegion region(drawing.width, drawing.height);
-  region.SetFromMask(MarkedPixels(drawing));
+  MCRegion& region = *scratch.region_;
+  region.m_nWidth = drawing.width;
+  region.m_nHeight = drawing.height;
+  MarkPixels(drawing, scratch.marks_);
+  // The region takes the marks as its mask and leaves its earlier mask's
+  // memory for the next drawing's marks.
+  region.SetFromMask(std::move(scratch.marks_));
   if (region.m_nPoints != 0) {
     // The rebuild reads only its source's points (and may clamp them), so
-    // the source is a copy of the points alone rather than of the whole
+    // the source holds a copy of the points alone rather than of the whole
     // region with its mask.
-    MCRegion outline;
+    MCRegion& outline = *scratch.outline_;
     outline.m_pPoints = region.m_pPoints;
     outline.m_nPoints = region.m_nPoints;
     region.SetFromOutline(&outline);

@@ -4,6 +4,10 @@
 #include "framework/bitmapdata.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+class MCRegion;
 
 // The colour of a body pixel that the smart selected area fills: dark green.
 inline constexpr uint8_t kSmartAreaBlue = 0x00;
@@ -22,4 +26,22 @@ inline constexpr uint8_t kSmartAreaRed = 0x00;
 // Pure: it touches only the drawing's pixels, so drawings may be filled on
 // separate threads with one shared BodyRuns.
 void FillSmartArea(const BitmapData& drawing, const BodyRuns& body);
+
+// The memory a filling works in, kept from one drawing to the next so that
+// a run of many drawings makes no full-size allocation for each: one per
+// thread.
+class SmartAreaScratch {
+ public:
+  SmartAreaScratch();
+  ~SmartAreaScratch();
+  SmartAreaScratch(const SmartAreaScratch&) = delete;
+  SmartAreaScratch& operator=(const SmartAreaScratch&) = delete;
+
+ private:
+  friend void FillSmartArea(const BitmapData&, const BodyRuns&, SmartAreaScratch&);
+  std::unique_ptr<MCRegion> region_;
+  std::unique_ptr<MCRegion> outline_;
+  std::vector<uint8_t> marks_;
+};
+void FillSmartArea(const BitmapData& drawing, const BodyRuns& body, SmartAreaScratch& scratch);
 void FillSmartArea(const BitmapData& drawing, const BitmapData& bodyMask);

@@ -20,5 +20,5 @@ for kind in 0 1; do
   name=$([ $kind -eq 0 ] && echo light || echo heavy)
   "$build/bench/varenko_bench" --benchmark_filter="BM_FolderRun/threads:1/smart:0/n:200/heavy:$kind/" |
     grep BM_ || true
-  python3 "$peer" resources/body_mask.png resources/blank_chart.png "$VARENKO_BENCH_DIR/${name}_200" | tail -n 1
+  /usr/bin/python3 "$peer" resources/body_mask.png resources/blank_chart.png "$VARENKO_BENCH_DIR/${name}_200" | tail -n 1
 done
