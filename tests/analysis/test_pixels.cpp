@@ -1,5 +1,6 @@
-// The pixel rule and the smart selected area on small pixel buffers: worked
-// examples, and both held against plain readings on random pictures.
+// The pixel rule and the smart selected area on small pixel buffers: the
+// rule against a plain reading of it, the smart area in worked examples and
+// against the step-by-step filling.
 
 #include "analysis/pixelrule.h"
 #include "analysis/smartarea.h"
@@ -9,6 +10,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -26,20 +28,15 @@ struct Buffer {
     data.width = w;
     data.height = h;
   }
-  // Drawn from a picture: 'b' the body mask's body, '-' its outside, 'r'
-  // red, 'k' a grey, anything else white. Fourth bytes vary.
+  // Drawn from a picture: 'b' the body mask's body, '-' its outside, 'r' or
+  // 'R' red, 'k' a grey, anything else white. Fourth bytes vary.
   explicit Buffer(const Picture& picture, bool bottomUp = false)
       : Buffer(static_cast<int>(picture[0].size()), static_cast<int>(picture.size()), bottomUp) {
     for (int y = 0; y < data.height; ++y) {
       for (int x = 0; x < data.width; ++x) {
-        const char c = picture[static_cast<size_t>(y)][static_cast<size_t>(x)];
-        Set(x, y,
-            c == 'b'   ? kBodyColour
-            : c == '-' ? kOutsideColour
-            : c == 'r' ? 0xFF0000
-            : c == 'k' ? 0x5A5A5A
-                       : 0xFFFFFF,
-            Fourth(x, y));
+        const size_t k = std::string_view("b-rRk").find(picture[static_cast<size_t>(y)][static_cast<size_t>(x)]);
+        constexpr uint32_t kColours[] = {kBodyColour, kOutsideColour, 0xFF0000, 0xFF0000, 0x5A5A5A};
+        Set(x, y, k == std::string_view::npos ? 0xFFFFFF : kColours[k], Fourth(x, y));
       }
     }
   }
@@ -51,19 +48,16 @@ struct Buffer {
     p[kRed] = static_cast<uint8_t>(rgb >> 16);
     p[3] = fourth;
   }
-  uint32_t Rgb(int x, int y) const {
-    const uint8_t* p = data.Pixel(x, y);
-    return static_cast<uint32_t>(p[kRed] << 16 | p[kGreen] << 8 | p[kBlue]);
-  }
   // The drawing as a picture: 'g' for the smart area's dark green, '!' where
   // a fourth byte changed.
   Picture Seen() const {
     Picture picture(static_cast<size_t>(data.height));
     for (int y = 0; y < data.height; ++y) {
       for (int x = 0; x < data.width; ++x) {
-        const uint32_t c = Rgb(x, y);
+        const uint8_t* p = data.Pixel(x, y);
+        const uint32_t c = static_cast<uint32_t>(p[kRed] << 16 | p[kGreen] << 8 | p[kBlue]);
         const char seen = c == 0x008000 ? 'g' : c == 0xFF0000 ? 'r' : c == 0x5A5A5A ? 'k' : c == 0xFFFFFF ? '.' : '?';
-        picture[static_cast<size_t>(y)] += data.Pixel(x, y)[3] == Fourth(x, y) ? seen : '!';
+        picture[static_cast<size_t>(y)] += p[3] == Fourth(x, y) ? seen : '!';
       }
     }
     return picture;
@@ -71,28 +65,6 @@ struct Buffer {
   std::vector<uint8_t> bytes;
   BitmapData data;
 };
-
-TEST(PixelRule, MarksAndCountsColouredBodyPixelsOnly) {
-  Buffer mask({"bbbb", "bbb-"});
-  mask.Set(1, 1, 0x0000FA, 0);  // the lowest blue that is body
-  mask.Set(2, 1, 0x0000F9, 0);  // just below it
-  Buffer drawing({"....", "...."});
-  const struct {
-    int x, y;
-    uint32_t before, after;
-  } pixels[] = {
-      {0, 0, 0x0B0A0A, 0xF4F5F5},  // barely coloured: selected
-      {1, 0, 0x808080, 0x808080},  // grey: not selected
-      {2, 0, 0xFF0000, 0x00FFFF},  // red becomes cyan
-      {1, 1, 0x0000FF, 0xFFFF00},  // blue on mask blue 250 becomes yellow
-      {2, 1, 0x0000FF, 0x0000FF},  // on mask blue 249: no body
-      {3, 1, 0xFF0000, 0xFF0000},  // outside the body
-  };
-  for (const auto& p : pixels) drawing.Set(p.x, p.y, p.before, Buffer::Fourth(p.x, p.y));
-  EXPECT_EQ(ApplyPixelRule(drawing.data, mask.data), 3);
-  for (const auto& p : pixels) EXPECT_EQ(drawing.Rgb(p.x, p.y), p.after) << p.x << "," << p.y;
-  EXPECT_EQ(drawing.Seen(), (Picture{"???.", ".??r"}));  // the fourth bytes kept
-}
 
 TEST(PixelRule, LeavesADrawingOfAnotherSizeAlone) {
   const Buffer mask(Picture(3, "bbbbb"));
@@ -114,84 +86,60 @@ TEST(PixelRule, AgreesWithAPlainReadingOnRandomPictures) {
   for (int round = 0; round < 60; ++round) {
     const int w = 1 + static_cast<int>(random() % 37);
     const int h = 1 + static_cast<int>(random() % 9);
-    Buffer mask(w, h, round % 2 == 1);
-    Buffer drawing(w, h, round % 3 == 1);
-    Buffer expected(w, h);
-    int expectedCount = 0;
-    int body = 0;
+    Buffer mask(w, h, round % 2 == 1), drawing(w, h, round % 3 == 1), expected(w, h, round % 3 == 1);
+    int count = 0, body = 0;
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
+        // Mask blues either side of the body's least, 250; greys among the
+        // drawing's colours.
         mask.Set(x, y, (random() & 0xFFFF00) | (245 + random() % 11), 0);
         const uint32_t g = random() % 4 == 0 ? random() % 256 : 200;
         const uint32_t rgb = (random() % 2 ? g : random() % 256) << 16 | g << 8 | (random() % 2 ? g : random() % 256);
         const uint8_t fourth = static_cast<uint8_t>(random());
+        const bool inBody = mask.data.Pixel(x, y)[kBlue] >= 250;
+        const bool selected = inBody && rgb != (g << 16 | g << 8 | g);
         drawing.Set(x, y, rgb, fourth);
-        const bool selected = mask.data.Pixel(x, y)[kBlue] >= 250 && rgb != (g << 16 | g << 8 | g);
         expected.Set(x, y, selected ? ~rgb & 0xFFFFFF : rgb, fourth);
-        expectedCount += selected;
-        body += mask.data.Pixel(x, y)[kBlue] >= 250;
+        count += selected;
+        body += inBody;
       }
     }
-    ASSERT_EQ(ApplyPixelRule(drawing.data, mask.data), expectedCount) << "round " << round;
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        ASSERT_EQ(drawing.Rgb(x, y), expected.Rgb(x, y)) << round << ": " << x << "," << y;
-        ASSERT_EQ(drawing.data.Pixel(x, y)[3], expected.data.Pixel(x, y)[3]);
-      }
-    }
+    ASSERT_EQ(ApplyPixelRule(drawing.data, mask.data), count) << "round " << round;
+    ASSERT_EQ(drawing.bytes, expected.bytes) << "round " << round;
     EXPECT_EQ(BodyRuns(mask.data).BodyPixels(), body);
   }
 }
 
 TEST(SmartArea, FillsTheBodyPixelsThatMarksCoverOrEnclose) {
-  const Picture body(6, std::string(11, 'b'));
-  const Picture half(6, "bbbbbb-----");
-  const Picture hand{"b----------", "b----------", "b---bb-----", "b---bb-----", "b----------", "b----------"};
-  const struct {
-    const char* what;
-    Picture mask, drawing, expected;
-    int count;
-  } cases[] = {
-      {"a ring and its inside",
-       body,
-       {"...........", ".rrrrr.....", ".r...r.....", ".r...r.....", ".rrrrr.....", "..........."},
-       {"...........", ".ggggg.....", ".ggggg.....", ".ggggg.....", ".ggggg.....", "..........."},
-       20},
-      {"a ring across the body's edge: the part outside keeps its colours",
-       half,
-       {"...........", "...rrrrrr..", "...r....r..", "...r....r..", "...rrrrrr..", "..........."},
-       {"...........", "...gggrrr..", "...ggg..r..", "...ggg..r..", "...gggrrr..", "..........."},
-       12},
-      {"a ring outside the body round a hand: body it does not enclose stays",
-       hand,
-       {"...........", "..rrrrrr...", "..r....r...", "..r....r...", "..rrrrrr...", "..........."},
-       {"...........", "..rrrrrr...", "..r.gg.r...", "..r.gg.r...", "..rrrrrr...", "..........."},
-       4},
-      {"a solid rectangle counts as without the option",
-       body,
-       {"...........", "..rrrrr....", "..rrrrr....", "..rrrrr....", "...........", "..........."},
-       {"...........", "..ggggg....", "..ggggg....", "..ggggg....", "...........", "..........."},
-       15},
-      {"the chart's grey lines are no marks",
-       body,
-       {"...........", "...........", "kkkkkkkkkkk", "...........", "...........", "..........."},
-       {"...........", "...........", "kkkkkkkkkkk", "...........", "...........", "..........."},
-       0},
-      {"a 2 x 2 speck's outline is too short to enclose anything",
-       body,
-       {"...........", "...rr......", "...rr......", "...........", "...........", "..........."},
-       {"...........", "...rr......", "...rr......", "...........", "...........", "..........."},
-       4},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    for (const bool bottomUp : {false, true}) {
-      Buffer drawing(c.drawing, bottomUp);
-      FillSmartArea(drawing.data, Buffer(c.mask).data);
-      EXPECT_EQ(drawing.Seen(), c.expected);
-      EXPECT_EQ(ApplyPixelRule(drawing.data, Buffer(c.mask).data), c.count);
+  // The drawing on the mask, written as in Buffer, with 'R' for red and 'o'
+  // for white that turn dark green; the count the pixel rule then gives.
+  auto check = [](const char* what, const Picture& mask, const Picture& drawing, int count) {
+    SCOPED_TRACE(what);
+    Picture expected = drawing;
+    for (std::string& row : expected) {
+      for (char& c : row) c = c == 'R' || c == 'o' ? 'g' : c;
     }
-  }
+    for (const bool bottomUp : {false, true}) {
+      Buffer filled(drawing, bottomUp);
+      FillSmartArea(filled.data, Buffer(mask).data);
+      EXPECT_EQ(filled.Seen(), expected);
+      EXPECT_EQ(ApplyPixelRule(filled.data, Buffer(mask).data), count);
+    }
+  };
+  const Picture body(6, std::string(11, 'b'));
+  check("a ring and its inside", body,
+        {"...........", ".RRRRR.....", ".RoooR.....", ".RoooR.....", ".RRRRR.....", "..........."}, 20);
+  check("a ring across the body's edge: the part outside keeps its colours", Picture(6, "bbbbbb-----"),
+        {"...........", "...RRRrrr..", "...Roo..r..", "...Roo..r..", "...RRRrrr..", "..........."}, 12);
+  check("a ring outside the body round a hand: body it does not enclose stays",
+        {"b----------", "b----------", "b---bb-----", "b---bb-----", "b----------", "b----------"},
+        {"...........", "..rrrrrr...", "..r.oo.r...", "..r.oo.r...", "..rrrrrr...", "..........."}, 4);
+  check("a solid rectangle counts as without the option", body,
+        {"...........", "..RRRRR....", "..RRRRR....", "..RRRRR....", "...........", "..........."}, 15);
+  check("the chart's grey lines are no marks", body,
+        {"...........", "...........", "kkkkkkkkkkk", "...........", "...........", "..........."}, 0);
+  check("a 2 x 2 speck's outline is too short to enclose anything", body,
+        {"...........", "...rr......", "...rr......", "...........", "...........", "..........."}, 4);
 }
 
 // The filling against the step-by-step one, on random marks over random

@@ -20,21 +20,12 @@ namespace {
 
 using Picture = std::vector<std::string>;
 
-// 255 for every '#' of a picture, 0 for anything else.
-std::vector<uint8_t> MaskOf(const Picture& picture) {
-  std::vector<uint8_t> mask;
-  for (const std::string& row : picture) {
-    for (char c : row) mask.push_back(c == '#' ? kRegionInside : kRegionOutside);
-  }
-  return mask;
-}
-
-// The positions of every '#', row by row.
-std::vector<Point> PointsOf(const Picture& picture) {
+// The positions of every c, row by row.
+std::vector<Point> PointsOf(const Picture& picture, char c = '#') {
   std::vector<Point> points;
   for (size_t y = 0; y < picture.size(); ++y) {
     for (size_t x = 0; x < picture[y].size(); ++x) {
-      if (picture[y][x] == '#') points.push_back(Point{static_cast<int32_t>(x), static_cast<int32_t>(y)});
+      if (picture[y][x] == c) points.push_back(Point{static_cast<int32_t>(x), static_cast<int32_t>(y)});
     }
   }
   return points;
@@ -61,50 +52,32 @@ std::unique_ptr<MCRegion> Outline(const std::vector<Point>& points) {
 }
 
 TEST(Region, BuildsItsOutlineFromAMask) {
-  struct Case {
-    Picture marks, expected;
-    std::vector<Point> points;
-    Rect box;
-    int area;
+  // The marks; the region's mask, its box and area. Its points are the
+  // outline bytes, in an order of their own.
+  auto check = [](const Picture& marks, const Picture& expected, Rect box, int area) {
+    SCOPED_TRACE(marks[1]);
+    const int w = static_cast<int>(marks[0].size());
+    std::vector<uint8_t> mask(marks.size() * static_cast<size_t>(w), kRegionOutside);
+    for (Point p : PointsOf(marks)) mask[static_cast<size_t>(p.y * w + p.x)] = kRegionInside;
+    MCRegion region(w, static_cast<int>(marks.size()));
+    region.SetFromMask(mask.data());
+    EXPECT_EQ(PictureOf(region), expected);
+    std::vector<Point> points = region.m_pPoints;
+    std::sort(points.begin(), points.end(), [](Point a, Point b) { return std::pair(a.y, a.x) < std::pair(b.y, b.x); });
+    EXPECT_EQ(points, PointsOf(expected, 'o'));
+    EXPECT_EQ(region.m_nPoints, static_cast<int>(points.size()));
+    EXPECT_EQ(region.m_rcBounds, box);
+    EXPECT_EQ(region.m_nArea, area);
+    EXPECT_EQ(region.m_wSnapshotCount, area > 0 ? 1 : 0);
   };
-  const Case cases[] = {
-      // No mark: empty, with the whole image as its box.
-      {{"......", "......"}, {}, {}, {0, 0, 5, 1}, 0},
-      {{".....", "..#..", "....."}, {".....", "..o..", "....."}, {{2, 1}}, {2, 1, 2, 1}, 1},
-      // A block keeps its centre and lists its border row by row.
-      {{"......", ".###..", ".###..", ".###..", "......"},
-       {"......", ".ooo..", ".o#o..", ".ooo..", "......"},
-       {{1, 1}, {2, 1}, {3, 1}, {1, 2}, {3, 2}, {1, 3}, {2, 3}, {3, 3}},
-       {1, 1, 3, 3},
-       9},
-      // Marks on the image's edge are outline whatever their neighbours:
-      // the edge columns row by row, then the edge rows without corners.
-      {{"#####", "#####", "#####", "#####"},
-       {"ooooo", "o###o", "o###o", "ooooo"},
-       {{0, 0}, {4, 0}, {0, 1}, {4, 1}, {0, 2}, {4, 2}, {0, 3}, {4, 3}, {1, 0}, {1, 3}, {2, 0}, {2, 3}, {3, 0}, {3, 3}},
-       {0, 0, 4, 3},
-       20},
-      // One column: each byte listed once, though it is both edges.
-      {{"#", "#", "#"}, {"o", "o", "o"}, {{0, 0}, {0, 1}, {0, 2}}, {0, 0, 0, 2}, 3},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.marks[1]);
-    const int w = static_cast<int>(c.marks[0].size());
-    const int h = static_cast<int>(c.marks.size());
-    MCRegion region(w, h);
-    region.SetFromMask(MaskOf(c.marks).data());
-    EXPECT_EQ(PictureOf(region), c.expected);
-    EXPECT_EQ(region.m_pPoints, c.points);
-    EXPECT_EQ(region.m_nPoints, static_cast<int>(c.points.size()));
-    EXPECT_EQ(region.m_rcBounds, c.box);
-    EXPECT_EQ(region.m_nArea, c.area);
-    EXPECT_EQ(region.m_wSnapshotCount, c.area > 0 ? 1 : 0);
-    // A mask handed over whole builds the same region.
-    MCRegion taken(w, h);
-    taken.SetFromMask(MaskOf(c.marks));
-    EXPECT_EQ(PictureOf(taken), c.expected);
-    EXPECT_EQ(taken.m_pPoints, c.points);
-  }
+  // No mark: empty, with the whole image as its box.
+  check({"......", "......"}, {}, {0, 0, 5, 1}, 0);
+  check({".....", "..#..", "....."}, {".....", "..o..", "....."}, {2, 1, 2, 1}, 1);
+  check({"......", ".###..", ".###..", ".###..", "......"}, {"......", ".ooo..", ".o#o..", ".ooo..", "......"},
+        {1, 1, 3, 3}, 9);
+  // Marks on the image's edge are outline whatever their neighbours.
+  check({"#####", "#####", "##.##", "#####"}, {"ooooo", "o#o#o", "oo.oo", "ooooo"}, {0, 0, 4, 3}, 19);
+  check({"#", "#", "#"}, {"o", "o", "o"}, {0, 0, 0, 2}, 3);
   // A null mask, and one a byte short, read as no mark.
   MCRegion region(2, 2);
   region.SetFromMask(nullptr);
@@ -113,58 +86,28 @@ TEST(Region, BuildsItsOutlineFromAMask) {
   EXPECT_EQ(region.m_wSnapshotCount, 0);
 }
 
-TEST(Region, SnapshotsAreIndependentCopiesAppendedInOrder) {
-  MCRegion region(4, 3);
-  region.SetFromMask(MaskOf({"....", ".#..", "...."}));
-  region.SetFromMask(MaskOf({"##..", "##..", "...."}));
-  region.m_pMask[0] = kRegionOutside;
-  // With a list, even an empty region is recorded; switched off, none.
-  region.SetFromMask(nullptr);
-  region.KeepSnapshots(false);
-  region.SetFromMask(MaskOf({"....", "...#", "...."}));
-  ASSERT_EQ(region.m_wSnapshotCount, 3);
-  EXPECT_EQ(region.m_wSnapshotIndex, 2);
-  EXPECT_EQ(PictureOf(*region.m_ppSnapshots[0]), (Picture{"....", ".o..", "...."}));
-  EXPECT_EQ(PictureOf(*region.m_ppSnapshots[1]), (Picture{"oo..", "oo..", "...."}));
-  EXPECT_EQ(region.m_ppSnapshots[1]->m_pPoints, (std::vector<Point>{{1, 1}, {0, 0}, {0, 1}, {1, 0}}));
-  EXPECT_FALSE(region.m_ppSnapshots[2]->HasMask());
-  EXPECT_EQ(region.m_ppSnapshots[2]->m_nArea, 0);
-}
-
 TEST(Region, OutlinesThatEncloseAndOutlinesThatDoNot) {
-  struct Case {
-    Picture outline, expected;
-    int area;
-  };
-  const Case cases[] = {
-      {{".......", ".#####.", ".#...#.", ".#...#.", ".#####.", "......."},
-       {".......", ".ooooo.", ".o###o.", ".o###o.", ".ooooo.", "......."},
-       20},
-      // Diagonal sides touch only at corners, and still close the diamond.
-      {{".......", "...#...", "..#.#..", ".#...#.", "..#.#..", "...#...", "......."},
-       {".......", "...o...", "..o#o..", ".o###o.", "..o#o..", "...o...", "......."},
-       13},
-      // Outline pixels that touch nothing reachable are inside.
-      {{".......", ".#####.", ".#####.", ".##.##.", ".#####.", ".#####.", "......."},
-       {".......", ".ooooo.", ".o###o.", ".o###o.", ".o###o.", ".ooooo.", "......."},
-       25},
-      // A gap of one pixel lets the outside in.
-      {{".......", ".#####.", ".#...#.", ".#.....", ".#...#.", ".#####.", "......."},
-       {".......", ".ooooo.", ".o...o.", ".o.....", ".o...o.", ".ooooo.", "......."},
-       15},
-      // The image's edge does not close a U whose arms reach the top row.
-      {{"#...#", "#...#", "#####", "....."}, {"o...o", "o...o", "ooooo", "....."}, 9},
-      // Fewer than five points enclose nothing and leave the region empty.
-      {{".....", ".###.", "...#.", "....."}, {}, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.outline[1]);
-    MCRegion region(static_cast<int>(c.outline[0].size()), static_cast<int>(c.outline.size()));
-    const auto source = Outline(PointsOf(c.outline));
+  auto check = [](const Picture& outline, const Picture& expected, int area) {
+    SCOPED_TRACE(outline[1]);
+    MCRegion region(static_cast<int>(outline[0].size()), static_cast<int>(outline.size()));
+    const auto source = Outline(PointsOf(outline));
     region.SetFromOutline(source.get());
-    EXPECT_EQ(PictureOf(region), c.expected);
-    EXPECT_EQ(region.m_nArea, c.area);
-  }
+    EXPECT_EQ(PictureOf(region), expected);
+    EXPECT_EQ(region.m_nArea, area);
+  };
+  check({"......", ".####.", ".#..#.", ".####.", "......"}, {"......", ".oooo.", ".o##o.", ".oooo.", "......"}, 12);
+  // Diagonal sides touch only at corners, and still close the diamond.
+  check({".......", "...#...", "..#.#..", ".#...#.", "..#.#..", "...#...", "......."},
+        {".......", "...o...", "..o#o..", ".o###o.", "..o#o..", "...o...", "......."}, 13);
+  // Outline pixels that touch nothing reachable are inside.
+  check({"......", ".####.", ".####.", ".##.#.", ".####.", "......"},
+        {"......", ".oooo.", ".o##o.", ".o##o.", ".oooo.", "......"}, 16);
+  // A gap of one pixel lets the outside in.
+  check({"......", ".####.", ".#....", ".####.", "......"}, {"......", ".oooo.", ".o....", ".oooo.", "......"}, 9);
+  // The image's edge does not close a U whose arms reach the top row.
+  check({"#...#", "#...#", "#####", "....."}, {"o...o", "o...o", "ooooo", "....."}, 9);
+  // Fewer than five points enclose nothing and leave the region empty.
+  check({".....", ".###.", "...#.", "....."}, {}, 0);
 }
 
 // --- The linear filling against the walks ----------------------------------
@@ -256,10 +199,9 @@ std::string Describe(const Case& c) {
   return out.str();
 }
 
-// Rebuilds the outline into a region that already holds one snapshot; the
-// source carries tags. The source's points, clamped, go to `clamped`.
-std::unique_ptr<MCRegion> Rebuild(const Case& c, const std::vector<Point>& points, bool walks,
-                                  std::vector<Point>* clamped = nullptr) {
+// Rebuilds the outline into a region that already holds one snapshot, from
+// a source with tags; the points come back clamped.
+std::unique_ptr<MCRegion> Rebuild(const Case& c, std::vector<Point>& points, bool walks) {
   auto region = std::make_unique<MCRegion>(c.width, c.height);
   region->PushSnapshot();
   auto source = Outline(points);
@@ -270,7 +212,7 @@ std::unique_ptr<MCRegion> Rebuild(const Case& c, const std::vector<Point>& point
   } else {
     region->SetFromOutline(source.get());
   }
-  if (clamped != nullptr) *clamped = source->m_pPoints;
+  points = source->m_pPoints;
   return region;
 }
 
@@ -297,16 +239,15 @@ TEST(RegionFill, TheLinearFillingAgreesWithTheWalks) {
   for (int i = 0; i < cases; ++i) {
     // Now and then a larger picture: longer walks, more passes.
     const Case c = RandomCase(random, i % 100 == 0 ? 60 : 14);
-    std::vector<Point> clamped;
-    std::vector<Point> clampedByWalks;
-    const auto fast = Rebuild(c, c.points, false, &clamped);
-    ASSERT_TRUE(Same(*fast, *Rebuild(c, c.points, true, &clampedByWalks))) << "case " << i << ": " << Describe(c);
+    std::vector<Point> clamped = c.points;
+    std::vector<Point> clampedByWalks = c.points;
+    const auto fast = Rebuild(c, clamped, false);
+    ASSERT_TRUE(Same(*fast, *Rebuild(c, clampedByWalks, true))) << "case " << i << ": " << Describe(c);
     ASSERT_EQ(clamped, clampedByWalks) << Describe(c);
     enclosing += fast->m_nArea > fast->m_nPoints;
     // The order of the points does not matter.
-    std::vector<Point> shuffled = c.points;
-    std::shuffle(shuffled.begin(), shuffled.end(), random);
-    ASSERT_TRUE(Same(*fast, *Rebuild(c, shuffled, false))) << "shuffled, " << Describe(c);
+    std::shuffle(clamped.begin(), clamped.end(), random);
+    ASSERT_TRUE(Same(*fast, *Rebuild(c, clamped, false))) << "shuffled, " << Describe(c);
   }
   // The cases must include enclosed areas, or they prove little.
   EXPECT_GT(enclosing, cases / 10);

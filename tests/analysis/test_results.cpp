@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 void SetThreshold(const QString& text) {
@@ -88,113 +90,60 @@ TEST_F(Results, TheThreeDrawingsFileLineByLineAndByteForByte) {
 }
 
 TEST_F(Results, ReportsTheirCasesAsTheyShouldRead) {
-  const struct {
-    const char* name;
-    std::vector<int> counts;
-    int body;
-    const char* threshold;
-    std::vector<int> csFlags;
-    QStringList present;      // lines the table or report must hold
-    QStringList absent = {};  // lines it must not hold
-    std::array<int, 3> maxima = {0, 0, 0};
-  } cases[] = {
-      {"a count either side of 16 %",
-       {242725, 242726},
-       1517036,
-       "16",
-       {0, 1},
-       {"1\ta.png\t16.00\tfalse", "2\tb.png\t16.00\ttrue", "Number of pictures with CS = 1 (50.00%)"}},
-      {"mean absolute deviations",
-       {100, 200, 600},
-       1000,
-       "16",
-       {0, 1, 1},
-       {"Mean picture ratio = 30.00", "Mean picture with CS ratio = 40.00", "Mean picture without CS ratio = 10.00",
-        "SD picture ratio = 20.00", "SD picture with CS ratio = 20.00", "SD picture without CS ratio = 0.00"}},
-      {"one picture: no deviations and no distributions",
-       {300},
-       1000,
-       "16",
-       {1},
-       {"Total number of pictures = 1", "Mean picture with CS ratio = 30.00"},
-       {"SD picture ratio = 0.00", "Mean picture without CS ratio = 0.00",
-        "Frequency distribution of the whole picture set = 0/1"}},
-      {"every picture CS",
-       {300, 400},
-       1000,
-       "16",
-       {1, 1},
-       {"Number of pictures with CS = 2 (100.00%)", "Frequency distribution of the non CS picture set = 0/0"},
-       {"Mean picture without CS ratio = 0.00", "SD picture without CS ratio = 0.00"}},
-      {"no picture CS",
-       {30, 40},
-       1000,
-       "16",
-       {0, 0},
-       {"Number of pictures with CS = 0 (0.00%)", "Frequency distribution of the CS picture set = 0/0"},
-       {"Mean picture with CS ratio = 0.00", "SD picture with CS ratio = 0.00"}},
-      {"a decimal comma reads up to the comma",
-       {161, 164},
-       1000,
-       "16,5",
-       {1, 1},
-       {"CS Threshold = 16,5 %", "Number of pictures with CS = 2 (100.00%)"}},
-      {"a threshold that is no number is 0, and a ratio equal to it is CS",
-       {0, 5},
-       1000,
-       "none",
-       {1, 1},
-       {"1\ta.png\t0.00\ttrue", "Number of pictures with CS = 2 (100.00%)", "Mean picture with CS ratio = 0.25"}},
-      {"the threshold changed after the run: the maxima stay, the split follows",
-       {100, 200, 300},
-       1000,
-       "25",
-       {0, 0, 1},
-       {"Frequency distribution of the CS picture set = 4/1", "Frequency distribution of the non CS picture set = 1/2"},
-       {},
-       {5, 4, 1}},
-      {"a drawing without a processed copy keeps the next rows their own counts",
-       {100, -1, 300},
-       1000,
-       "16",
-       {0, 0, 1},
-       {"2\tb.png\t0.00\tfalse", "3\tc.png\t30.00\ttrue"}},
-      {"without a body no ratio is a number: its row reads true, the report counts it without CS",
-       {0, 0},
-       0,
-       "16",
-       {1, 1},
-       {"Number of pictures with CS = 0 (0.00%)"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    SetThreshold(QString::fromLatin1(c.threshold));
-    Fill(c.counts, c.body, c.maxima);
+  // Counts over a body, the threshold text and the maxima a run left; each
+  // drawing's CS label, and lines the table or report must and must not hold.
+  auto check = [this](const char* what, const std::vector<int>& counts, int body, const char* threshold,
+                      const std::vector<int>& cs, const QStringList& present, const QStringList& absent = {},
+                      std::array<int, 3> maxima = {0, 0, 0}) {
+    SCOPED_TRACE(what);
+    SetThreshold(QString::fromLatin1(threshold));
+    Fill(counts, body, maxima);
     CDlgResults dialog(&doc_);
     dialog.OnInitDialog();
     const QStringList lines = Lines(dialog.m_strTable + dialog.m_strStatistics);
-    for (const QString& line : c.present) EXPECT_TRUE(lines.contains(line)) << line.toStdString();
-    for (const QString& line : c.absent) EXPECT_FALSE(lines.contains(line)) << line.toStdString();
-    EXPECT_EQ(dialog.m_vecCSFlag, c.csFlags);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Results (CS Threshold = %1 %)").arg(QLatin1String(c.threshold)));
-    for (int row = 0; row < static_cast<int>(c.csFlags.size()); ++row) {
-      const bool cs = c.csFlags[static_cast<size_t>(row)] != 0;
-      EXPECT_EQ(dialog.m_listResults->GetItemText(row, 3), QLatin1String(cs ? "true" : "false"));
+    for (const QString& line : present) EXPECT_TRUE(lines.contains(line)) << line.toStdString();
+    for (const QString& line : absent) EXPECT_FALSE(lines.contains(line)) << line.toStdString();
+    EXPECT_EQ(dialog.m_vecCSFlag, cs);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Results (CS Threshold = %1 %)").arg(QLatin1String(threshold)));
+    for (int row = 0; row < static_cast<int>(cs.size()); ++row) {
+      const bool label = cs[static_cast<size_t>(row)] != 0;
+      EXPECT_EQ(dialog.m_listResults->GetItemText(row, 3), QLatin1String(label ? "true" : "false"));
       EXPECT_EQ(dialog.m_listResults->RowColours(row).value_or(Colours()),
-                cs ? Colours(QColor(196, 0, 0), QColor(223, 223, 223)) : Colours());
+                label ? Colours(QColor(196, 0, 0), QColor(223, 223, 223)) : Colours());
     }
-  }
+  };
+  check("a count either side of 16 %", {242725, 242726}, 1517036, "16", {0, 1},
+        {"1\ta.png\t16.00\tfalse", "2\tb.png\t16.00\ttrue", "Number of pictures with CS = 1 (50.00%)"});
+  check("mean absolute deviations", {100, 200, 600}, 1000, "16", {0, 1, 1},
+        {"Mean picture ratio = 30.00", "Mean picture with CS ratio = 40.00", "Mean picture without CS ratio = 10.00",
+         "SD picture ratio = 20.00", "SD picture with CS ratio = 20.00", "SD picture without CS ratio = 0.00"});
+  check("one picture: no deviations and no distributions", {300}, 1000, "16", {1},
+        {"Total number of pictures = 1", "Mean picture with CS ratio = 30.00"},
+        {"SD picture ratio = 0.00", "Mean picture without CS ratio = 0.00",
+         "Frequency distribution of the whole picture set = 0/1"});
+  check("every picture CS", {300, 400}, 1000, "16", {1, 1},
+        {"Number of pictures with CS = 2 (100.00%)", "Frequency distribution of the non CS picture set = 0/0"},
+        {"Mean picture without CS ratio = 0.00", "SD picture without CS ratio = 0.00"});
+  check("no picture CS", {30, 40}, 1000, "16", {0, 0},
+        {"Number of pictures with CS = 0 (0.00%)", "Frequency distribution of the CS picture set = 0/0"},
+        {"Mean picture with CS ratio = 0.00", "SD picture with CS ratio = 0.00"});
+  check("a decimal comma reads up to the comma", {161, 164}, 1000, "16,5", {1, 1},
+        {"CS Threshold = 16,5 %", "Number of pictures with CS = 2 (100.00%)"});
+  check("a threshold that is no number is 0, and a ratio equal to it is CS", {0, 5}, 1000, "none", {1, 1},
+        {"1\ta.png\t0.00\ttrue", "Number of pictures with CS = 2 (100.00%)"});
+  check(
+      "the threshold changed after the run: the maxima stay, the split follows", {100, 200, 300}, 1000, "25", {0, 0, 1},
+      {"Frequency distribution of the CS picture set = 4/1", "Frequency distribution of the non CS picture set = 1/2"},
+      {}, {5, 4, 1});
+  check("a drawing without a processed copy keeps the next rows their own counts", {100, -1, 300}, 1000, "16",
+        {0, 0, 1}, {"2\tb.png\t0.00\tfalse", "3\tc.png\t30.00\ttrue"});
+  check("without a body no ratio is a number: its row reads true, the report counts it without CS", {0, 0}, 0, "16",
+        {1, 1}, {"Number of pictures with CS = 0 (0.00%)"});
 }
 
 TEST_F(Results, TheCommandShowsTheFirstDrawingMeanwhileAndPutsTheIndexBack) {
   SetThreshold(QStringLiteral("16.00"));
-  CmdUI none(32778);
-  doc_.OnUpdateCommandUI(none);
-  EXPECT_FALSE(none.enabled());
   Fill({100, 200, 300, 400, 500}, 1000);
-  CmdUI some(32778);
-  doc_.OnUpdateCommandUI(some);
-  EXPECT_TRUE(some.enabled());
   doc_.m_nCurrent = 4;
 
   bool looked = false;
@@ -230,56 +179,45 @@ TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {
   Fill({125, 200, 300}, 1000);
   CDlgResults dialog(&doc_);
   dialog.OnInitDialog();
-  const QByteArray expected = ResultsFileBytes(dialog.m_strTable, dialog.m_strStatistics);
   const QString dir = TempDir();
   const QString readOnly = SaveText(QStringLiteral("Results.txt"), dir, "old");
   QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
-  QString desktop;
-  Application::GetDesktopPath(desktop);
   ScriptedPrompts prompts;
-  // A path, and whether the file is saved there; twice the same path gives
-  // the same bytes, and a read-only file is replaced.
-  const std::pair<QString, bool> cases[] = {{dir + QStringLiteral("/new.txt"), true},
-                                            {dir + QStringLiteral("/new.txt"), true},
-                                            {readOnly, true},
-                                            {dir + QStringLiteral("/without extension"), true},
-                                            {QStringLiteral("/proc/Results.txt"), false},
-                                            {dir, false}};
-  for (const auto& [path, saved] : cases) {
-    SCOPED_TRACE(path.toStdString());
+  // Exports to the path chosen, the file limited to a size or not: what the
+  // file then holds, and what the user is told.
+  auto exportTo = [&](const std::optional<QString>& path, long long limit = -1) {
     prompts.Clear();
     prompts.Answer(path);
-    dialog.OnExport();
-    ASSERT_EQ(prompts.records().size(), 2u);
-    const FileDialogOptions& asked = prompts.records()[0].options;
-    EXPECT_EQ(asked.fileName, QStringLiteral("Results.txt"));
-    EXPECT_EQ(asked.filter, QStringLiteral("Text Files (*.txt)"));
-    EXPECT_EQ(asked.initialDir, desktop);
-    EXPECT_EQ(prompts.Messages(), QStringList{saved ? QStringLiteral("The file was saved successfully")
-                                                    : QStringLiteral("The file could not be saved")});
-    EXPECT_EQ(prompts.records()[1].icon, saved ? MessageIcon::Information : MessageIcon::Error);
-    QFile file(path);
-    if (saved) {
-      EXPECT_TRUE(file.open(QIODevice::ReadOnly) && file.readAll() == expected);
+    {
+      std::optional<FileSizeLimit> full;
+      if (limit >= 0) full.emplace(limit);
+      dialog.OnExport();
     }
+    QFile file(path.value_or(QString()));
+    return std::pair(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), prompts.Messages());
+  };
+  const QStringList saved{QStringLiteral("The file was saved successfully")};
+  const QStringList failed{QStringLiteral("The file could not be saved")};
+  const QByteArray bytes = ResultsFileBytes(dialog.m_strTable, dialog.m_strStatistics);
+  // Twice to one path gives the same bytes; a read-only file is replaced.
+  for (const QString& path : {dir + QStringLiteral("/new.txt"), dir + QStringLiteral("/new.txt"), readOnly,
+                              dir + QStringLiteral("/without extension")}) {
+    EXPECT_EQ(exportTo(path), std::pair(bytes, saved)) << path.toStdString();
   }
+  EXPECT_EQ(prompts.records()[1].icon, MessageIcon::Information);
+  const FileDialogOptions& asked = prompts.records()[0].options;
+  EXPECT_EQ(asked.fileName, QStringLiteral("Results.txt"));
+  EXPECT_EQ(asked.filter, QStringLiteral("Text Files (*.txt)"));
+  QString desktop;
+  Application::GetDesktopPath(desktop);
+  EXPECT_EQ(asked.initialDir, desktop);
+  for (const QString& path : {QStringLiteral("/proc/Results.txt"), dir}) EXPECT_EQ(exportTo(path).second, failed);
+  EXPECT_EQ(prompts.records()[1].icon, MessageIcon::Error);
   // A write that fails part-way, as on a full disk, keeps the old file.
-  prompts.Clear();
-  prompts.Answer(readOnly);
   ASSERT_TRUE(WriteWholeFile(readOnly, "old"));
-  {
-    const FileSizeLimit full(100);
-    dialog.OnExport();
-  }
-  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("The file could not be saved")});
-  QFile kept(readOnly);
-  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-  EXPECT_EQ(kept.readAll(), QByteArray("old"));
+  EXPECT_EQ(exportTo(readOnly, 100), std::pair(QByteArray("old"), failed));
   // A cancelled choice writes nothing and says nothing.
-  prompts.Clear();
-  prompts.Answer(std::nullopt);
-  dialog.OnExport();
-  EXPECT_TRUE(prompts.Messages().isEmpty());
+  EXPECT_TRUE(exportTo(std::nullopt).second.isEmpty());
 }
 
 }  // namespace
