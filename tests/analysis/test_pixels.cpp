@@ -129,7 +129,7 @@ TEST(SmartArea, FillsTheBodyPixelsThatMarksCoverOrEnclose) {
         {"...........", "..RRRRR....", "..RRRRR....", "..RRRRR....", "...........", "..........."}, 15);
   check("the chart's grey lines are no marks", body,
         {"...........", "...........", "kkkkkkkkkkk", "...........", "...........", "..........."}, 0);
-  check("a 2 x 2 speck's outline is too short to enclose anything", body,
+  check("a 2 x 2 dot's outline is too short to enclose anything", body,
         {"...........", "...rr......", "...rr......", "...........", "...........", "..........."}, 4);
 }
 
