@@ -4,18 +4,16 @@
 // cast from bytes known to be outside until they meet the outline, repeated
 // until nothing more is cast. MCRegion::FillEnclosed reaches the same mask
 // in linear time; this is the reference the tests hold it to, and the
-// benchmark's measure of how slow the walks are. Test and benchmark code
-// only.
+// benchmark's measure of how slow the walks are.
 
 #include "analysis/pixelrule.h"
 #include "analysis/region.h"
 #include "analysis/smartarea.h"
 #include "framework/bitmapdata.h"
 
+#include <algorithm>
 #include <chrono>
-#include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -28,53 +26,46 @@ using Clock = std::chrono::steady_clock;
 inline bool FillEnclosed(MCRegion& region, uint8_t* mask, Clock::time_point deadline = Clock::time_point::max()) {
   const int width = region.m_nWidth;
   const int height = region.m_nHeight;
-  const int left = region.m_rcBounds.left;
-  const int top = region.m_rcBounds.top;
-  const int right = region.m_rcBounds.right;
-  const int bottom = region.m_rcBounds.bottom;
+  const Rect box = region.m_rcBounds;
   auto at = [&](int x, int y) -> uint8_t& { return mask[static_cast<size_t>(y) * static_cast<size_t>(width) + x]; };
   auto besideZero = [&](int x, int y) {
     return at(x, y - 1) == 0 || at(x - 1, y) == 0 || at(x + 1, y) == 0 || at(x, y + 1) == 0;
   };
+  // Visits x0..x1, y0..y1 row by row.
+  auto each = [](int x0, int y0, int x1, int y1, auto visit) {
+    for (int y = y0; y <= y1; ++y) {
+      for (int x = x0; x <= x1; ++x) visit(x, y);
+    }
+  };
 
   // Seeds: the four corners of the working box.
-  region.CastRaysFrom(mask, left, top);
-  region.CastRaysFrom(mask, left, bottom);
-  region.CastRaysFrom(mask, right, top);
-  region.CastRaysFrom(mask, right, bottom);
+  for (const int y : {box.top, box.bottom}) {
+    for (const int x : {box.left, box.right}) region.CastRaysFrom(mask, x, y);
+  }
   // Passes until one casts nothing; bytes cleared earlier in a pass count
   // for the bytes visited later in it.
-  for (bool cast = true; cast;) {
+  for (bool cast = true, late = false; cast;) {
     cast = false;
-    for (int y = top + 1; y <= bottom - 1; ++y) {
-      for (int x = left + 1; x <= right - 1; ++x) {
-        if (at(x, y) != kRegionUndecided || !besideZero(x, y)) continue;
-        region.CastRaysFrom(mask, x, y);
-        cast = true;
-        if (Clock::now() > deadline) return false;
-      }
-    }
+    each(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1, [&](int x, int y) {
+      if (late || at(x, y) != kRegionUndecided || !besideZero(x, y)) return;
+      region.CastRaysFrom(mask, x, y);
+      cast = true;
+      late = Clock::now() > deadline;
+    });
+    if (late) return false;
   }
-  for (int y = top; y <= bottom; ++y) {
-    for (int x = left; x <= right; ++x) {
-      if (at(x, y) == kRegionUndecided || at(x, y) == kRegionOutline) at(x, y) = kRegionInside;
-    }
-  }
-  for (int y = top + 1; y <= bottom - 1; ++y) {
-    for (int x = left + 1; x <= right - 1; ++x) {
-      if (at(x, y) == kRegionInside && besideZero(x, y)) at(x, y) = kRegionOutline;
-    }
-  }
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      if (at(x, y) == kRegionUndecided) at(x, y) = kRegionOutside;
-    }
-  }
-  for (int y = 1; y <= height - 2; ++y) {
-    for (int x = 1; x <= width - 2; ++x) {
-      if (at(x, y) == kRegionInside && besideZero(x, y)) at(x, y) = kRegionOutside;
-    }
-  }
+  each(box.left, box.top, box.right, box.bottom, [&](int x, int y) {
+    if (at(x, y) == kRegionUndecided || at(x, y) == kRegionOutline) at(x, y) = kRegionInside;
+  });
+  each(box.left + 1, box.top + 1, box.right - 1, box.bottom - 1, [&](int x, int y) {
+    if (at(x, y) == kRegionInside && besideZero(x, y)) at(x, y) = kRegionOutline;
+  });
+  each(0, 0, width - 1, height - 1, [&](int x, int y) {
+    if (at(x, y) == kRegionUndecided) at(x, y) = kRegionOutside;
+  });
+  each(1, 1, width - 2, height - 2, [&](int x, int y) {
+    if (at(x, y) == kRegionInside && besideZero(x, y)) at(x, y) = kRegionOutside;
+  });
   return true;
 }
 
@@ -84,60 +75,43 @@ inline bool SetFromOutline(MCRegion& region, MCRegion* source, Clock::time_point
   if (source == nullptr) return true;
   region.Reset();
   for (Point& p : source->m_pPoints) {
-    if (p.x < 0) p.x = 0;
-    if (p.x >= region.m_nWidth) p.x = region.m_nWidth - 1;
-    if (p.y < 0) p.y = 0;
-    if (p.y >= region.m_nHeight) p.y = region.m_nHeight - 1;
+    p.x = std::clamp(p.x, 0, region.m_nWidth - 1);
+    p.y = std::clamp(p.y, 0, region.m_nHeight - 1);
   }
   if (source->m_nPoints < 5) {
     region.PushSnapshot();
     return true;
   }
+  // A frame of two undecided bytes around the image.
+  const size_t padded = static_cast<size_t>(region.m_nWidth) + 4;
   region.m_nWidth += 4;
   region.m_nHeight += 4;
-  const size_t paddedWidth = static_cast<size_t>(region.m_nWidth);
-  region.m_pMask.assign(paddedWidth * static_cast<size_t>(region.m_nHeight), kRegionUndecided);
+  region.m_pMask.assign(padded * static_cast<size_t>(region.m_nHeight), kRegionUndecided);
   for (const Point& p : source->m_pPoints) {
-    region.m_pMask[static_cast<size_t>(p.y + 2) * paddedWidth + static_cast<size_t>(p.x + 2)] = kRegionOutline;
+    region.m_pMask[static_cast<size_t>(p.y + 2) * padded + static_cast<size_t>(p.x + 2)] = kRegionOutline;
   }
   region.ComputeBounds(region.m_pMask.data());
-  region.m_rcBounds.left -= 2;
-  region.m_rcBounds.top -= 2;
-  region.m_rcBounds.right += 2;
-  region.m_rcBounds.bottom += 2;
+  const Rect box = region.m_rcBounds;
+  region.m_rcBounds = Rect{box.left - 2, box.top - 2, box.right + 2, box.bottom + 2};
   if (!FillEnclosed(region, region.m_pMask.data(), deadline)) return false;
 
+  // The image without its frame; every outline byte a point, row by row.
   region.m_nWidth -= 4;
   region.m_nHeight -= 4;
-  region.m_rcBounds.right -= 4;
-  region.m_rcBounds.bottom -= 4;
-  const size_t width = static_cast<size_t>(region.m_nWidth);
-  std::vector<uint8_t> unpadded(width * static_cast<size_t>(region.m_nHeight));
+  std::vector<uint8_t> image;
   for (int y = 0; y < region.m_nHeight; ++y) {
-    std::memcpy(unpadded.data() + static_cast<size_t>(y) * width,
-                region.m_pMask.data() + static_cast<size_t>(y + 2) * paddedWidth + 2, width);
-  }
-  region.m_pMask = std::move(unpadded);
-
-  const Rect box = region.m_rcBounds;
-  for (int y = box.top; y <= box.bottom; ++y) {
-    for (int x = box.left; x <= box.right; ++x) {
-      if (region.m_pMask[static_cast<size_t>(y) * width + static_cast<size_t>(x)] != kRegionOutline) continue;
-      region.m_pPoints.push_back(Point{x, y});
-      ++region.m_nPoints;
+    for (int x = 0; x < region.m_nWidth; ++x) {
+      image.push_back(region.m_pMask[static_cast<size_t>(y + 2) * padded + static_cast<size_t>(x + 2)]);
+      if (image.back() == kRegionOutline) region.m_pPoints.push_back(Point{x, y});
     }
   }
+  region.m_pMask = std::move(image);
+  region.m_nPoints = static_cast<int32_t>(region.m_pPoints.size());
   region.m_nTag1 = source->m_nTag1;
   region.m_nTag2 = source->m_nTag2;
   region.ComputeBounds(region.m_pMask.data());
-  int area = 0;
-  for (int y = region.m_rcBounds.top; y <= region.m_rcBounds.bottom; ++y) {
-    for (int x = region.m_rcBounds.left; x <= region.m_rcBounds.right; ++x) {
-      const uint8_t b = region.m_pMask[static_cast<size_t>(y) * width + static_cast<size_t>(x)];
-      area += b == kRegionInside || b == kRegionOutline;
-    }
-  }
-  region.m_nArea = area;
+  region.m_nArea =
+      static_cast<int32_t>(std::count(region.m_pMask.begin(), region.m_pMask.end(), kRegionInside) + region.m_nPoints);
   if (region.m_nArea == 0) region.Reset();
   region.PushSnapshot();
   return true;
@@ -148,22 +122,17 @@ inline bool SetFromOutline(MCRegion& region, MCRegion* source, Clock::time_point
 inline bool FillSmartArea(const BitmapData& drawing, const BodyRuns& body,
                           Clock::time_point deadline = Clock::time_point::max()) {
   if (!drawing.IsValid() || drawing.width != body.width() || drawing.height != body.height()) return true;
-  const int width = drawing.width;
-  MCRegion region(width, drawing.height);
-  {
-    std::vector<uint8_t> marks(static_cast<size_t>(width) * static_cast<size_t>(drawing.height));
-    for (int y = 0; y < drawing.height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const uint8_t* p = drawing.Pixel(x, y);
-        const bool grey = p[kBlue] == p[kGreen] && p[kGreen] == p[kRed];
-        marks[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = grey ? 0 : 255;
-      }
+  MCRegion region(drawing.width, drawing.height);
+  std::vector<uint8_t> marks;
+  for (int y = 0; y < drawing.height; ++y) {
+    for (int x = 0; x < drawing.width; ++x) {
+      const uint8_t* p = drawing.Pixel(x, y);
+      marks.push_back(p[kBlue] == p[kGreen] && p[kGreen] == p[kRed] ? 0 : 255);
     }
-    region.SetFromMask(marks.data());
   }
+  region.SetFromMask(marks.data());
   std::unique_ptr<MCRegion> outline = region.Clone();
   if (outline->m_nPoints != 0 && !SetFromOutline(region, outline.get(), deadline)) return false;
-  if (!region.HasMask()) return true;
   for (int y = 0; y < drawing.height; ++y) {
     for (const BodyRuns::Run* run = body.RowBegin(y); run != body.RowEnd(y); ++run) {
       for (int x = run->begin; x < run->end; ++x) {

@@ -1,309 +1,197 @@
+// Regions built from marks and from outlines: worked examples, and the
+// linear filling held against the step-by-step walks on many thousands of
+// random outlines.
+
 #include "analysis/region.h"
-#include "tests/analysis/regiontesting.h"
+#include "tests/analysis/literalfill.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-using namespace regiontesting;
+using Picture = std::vector<std::string>;
 
-MCRegion& Built(MCRegion& region, const Picture& picture) {
-  region.SetFromMask(MaskOf(picture).data());
-  return region;
-}
-
-std::unique_ptr<MCRegion> FromOutline(int width, int height, MCRegion* source) {
-  auto region = std::make_unique<MCRegion>(width, height);
-  region->SetFromOutline(source);
-  return region;
-}
-
-// --- Building from a mask --------------------------------------------------
-
-TEST(Region, AMaskWithoutMarksLeavesItEmptyWithoutASnapshot) {
-  MCRegion region(6, 4);
-  EXPECT_EQ(region.m_nArea, 1);  // new, not yet empty
-  region.m_nTag1 = 3;
-  Built(region, {"......", "......", "......", "......"});
-  EXPECT_FALSE(region.HasMask());
-  EXPECT_EQ(region.m_nPoints, 0);
-  EXPECT_EQ(region.m_nArea, 0);
-  EXPECT_EQ(region.m_nTag1, -1);
-  EXPECT_EQ(region.m_rcBounds, (Rect{0, 0, 5, 3}));
-  EXPECT_EQ(region.m_wSnapshotCount, 0);
-  EXPECT_EQ(region.m_wSnapshotIndex, kNoSnapshot);
-
-  region.SetFromMask(nullptr);                                  // reads as no mark
-  region.SetFromMask(std::vector<uint8_t>(23, kRegionInside));  // one byte short: no mark either
-  EXPECT_FALSE(region.HasMask());
-  EXPECT_EQ(region.m_wSnapshotCount, 0);
-}
-
-TEST(Region, ASingleMarkIsItsOwnOutline) {
-  MCRegion region(5, 5);
-  Built(region, {".....", ".....", ".....", "..#..", "....."});
-  EXPECT_EQ(PictureOf(region), (Picture{".....", ".....", ".....", "..o..", "....."}));
-  EXPECT_EQ(region.m_pPoints, (std::vector<Point>{{2, 3}}));
-  EXPECT_EQ(region.m_rcBounds, (Rect{2, 3, 2, 3}));
-  EXPECT_EQ(region.m_nArea, 1);
-  EXPECT_EQ(region.m_wSnapshotCount, 1);
-}
-
-TEST(Region, ABlockKeepsItsCentreAndListsItsBorderRowByRow) {
-  MCRegion region(6, 6);
-  Built(region, {"......", "......", ".###..", ".###..", ".###..", "......"});
-  EXPECT_EQ(PictureOf(region), (Picture{"......", "......", ".ooo..", ".o#o..", ".ooo..", "......"}));
-  EXPECT_EQ(region.m_pPoints, (std::vector<Point>{{1, 2}, {2, 2}, {3, 2}, {1, 3}, {3, 3}, {1, 4}, {2, 4}, {3, 4}}));
-  EXPECT_EQ(region.m_rcBounds, (Rect{1, 2, 3, 4}));
-  EXPECT_EQ(region.m_nArea, 9);
-
-  // A mask handed over whole builds the same region.
-  MCRegion taken(6, 6);
-  taken.SetFromMask(MaskOf({"......", "......", ".###..", ".###..", ".###..", "......"}));
-  EXPECT_EQ(taken.m_pMask, region.m_pMask);
-  EXPECT_EQ(taken.m_pPoints, region.m_pPoints);
-}
-
-TEST(Region, MarksOnTheImageEdgeAreOutlineWhateverTheirNeighbours) {
-  MCRegion region(5, 4);
-  Built(region, {"#####", "#####", "#####", "#####"});
-  EXPECT_EQ(PictureOf(region), (Picture{"ooooo", "o###o", "o###o", "ooooo"}));
-  // The edge columns row by row, then the edge rows without their corners.
-  std::vector<Point> expected{{0, 0}, {4, 0}, {0, 1}, {4, 1}, {0, 2}, {4, 2}, {0, 3}, {4, 3}};
-  expected.insert(expected.end(), {{1, 0}, {1, 3}, {2, 0}, {2, 3}, {3, 0}, {3, 3}});
-  EXPECT_EQ(region.m_pPoints, expected);
-  EXPECT_EQ(region.m_rcBounds, (Rect{0, 0, 4, 3}));
-  EXPECT_EQ(region.m_nArea, 20);
-
-  // One column: each byte is listed once, though it is both edges.
-  MCRegion column(1, 3);
-  EXPECT_EQ(Built(column, {"#", "#", "#"}).m_pPoints, (std::vector<Point>{{0, 0}, {0, 1}, {0, 2}}));
-}
-
-// --- Copies and snapshots ----------------------------------------------------
-
-TEST(Region, ACloneIsADeepCopyWithoutSnapshotsOrTags) {
-  MCRegion region(4, 4);
-  Built(region, {"....", ".##.", ".#..", "...."});
-  region.m_nTag1 = 1;
-  region.m_dScale = 0.5;
-  region.m_pExtra = std::make_unique<RegionExtra>();
-  std::unique_ptr<MCRegion> copy = region.Clone();
-  EXPECT_EQ(copy->m_pMask, region.m_pMask);
-  EXPECT_EQ(copy->m_pPoints, region.m_pPoints);
-  EXPECT_EQ(copy->m_nPoints, 3);
-  EXPECT_EQ(copy->m_rcBounds, region.m_rcBounds);
-  EXPECT_EQ(copy->m_nArea, 3);
-  EXPECT_EQ(copy->m_dScale, 0.5);
-  EXPECT_EQ(copy->m_nTag1, -1);
-  EXPECT_EQ(copy->m_pExtra, nullptr);
-  EXPECT_EQ(copy->m_wSnapshotCount, 0);
-  copy->m_pMask[5] = 0;
-  copy->m_pPoints[0].x = 3;
-  EXPECT_EQ(region.m_pMask[5], kRegionOutline);
-  EXPECT_EQ(region.m_pPoints[0].x, 1);
-
-  std::unique_ptr<MCRegion> fresh = MCRegion(3, 2).Clone();
-  EXPECT_FALSE(fresh->HasMask());
-  EXPECT_EQ(fresh->m_nPoints, 0);
-}
-
-TEST(Region, SnapshotsAreIndependentCopiesAppendedInOrder) {
-  MCRegion region(4, 3);
-  region.Reset();
-  region.PushSnapshot();  // empty region, empty list: nothing
-  EXPECT_EQ(region.m_wSnapshotCount, 0);
-
-  Built(region, {"....", ".#..", "...."});
-  Built(region, {"##..", "##..", "...."});
-  ASSERT_EQ(region.m_wSnapshotCount, 2);
-  EXPECT_EQ(region.m_wSnapshotIndex, 1);
-  EXPECT_EQ(PictureOf(*region.m_ppSnapshots[0]), (Picture{"....", ".o..", "...."}));
-  EXPECT_EQ(PictureOf(*region.m_ppSnapshots[1]), (Picture{"oo..", "oo..", "...."}));
-
-  // With a list, even an empty region is recorded.
-  Built(region, {"....", "....", "...."});
-  ASSERT_EQ(region.m_wSnapshotCount, 3);
-  EXPECT_FALSE(region.m_ppSnapshots[2]->HasMask());
-  EXPECT_EQ(region.m_ppSnapshots[2]->m_nArea, 0);
-}
-
-// --- Rebuilding from an outline -------------------------------------------
-
-TEST(RegionOutline, FewerThanFivePointsLeaveItEmpty) {
-  auto four = Outline({{1, 1}, {2, 1}, {3, 1}, {3, 2}});
-  four->m_nTag1 = 8;
-  EXPECT_EQ(FromOutline(5, 5, four.get())->m_wSnapshotCount, 0);
-
-  // A region that was built keeps its size, box and snapshots, and records
-  // the empty state.
-  MCRegion region(5, 5);
-  Built(region, {".....", ".##..", ".....", ".....", "....."});
-  region.SetFromOutline(nullptr);  // no source: nothing at all
-  EXPECT_TRUE(region.HasMask());
-  EXPECT_EQ(region.m_wSnapshotCount, 1);
-  region.SetFromOutline(four.get());
-  EXPECT_FALSE(region.HasMask());
-  EXPECT_EQ(region.m_nPoints, 0);
-  EXPECT_EQ(region.m_nArea, 0);
-  EXPECT_EQ(region.m_nTag1, -1);
-  EXPECT_EQ(region.m_nWidth, 5);
-  EXPECT_EQ(region.m_rcBounds, (Rect{1, 1, 2, 1}));
-  EXPECT_EQ(region.m_wSnapshotCount, 2);
-}
-
-TEST(RegionOutline, ClosedOutlinesAreFilled) {
-  const Picture ring{".......", ".#####.", ".#...#.", ".#...#.", ".#...#.", ".#####.", "......."};
-  auto source = Outline(PointsOf(ring));
-  auto region = FromOutline(7, 7, source.get());
-  EXPECT_EQ(PictureOf(*region), (Picture{".......", ".ooooo.", ".o###o.", ".o###o.", ".o###o.", ".ooooo.", "......."}));
-  EXPECT_EQ(region->m_nArea, 25);
-  EXPECT_EQ(region->m_pPoints, PointsOf(ring));
-  EXPECT_EQ(region->m_rcBounds, (Rect{1, 1, 5, 5}));
-  EXPECT_EQ(region->m_wSnapshotCount, 1);
-
-  // Diagonal sides touch only at corners, and still close the diamond.
-  const Picture diamond{".........", "....#....", "...#.#...", "..#...#..", ".#.....#.",
-                        "..#...#..", "...#.#...", "....#....", "........."};
-  source = Outline(PointsOf(diamond));
-  region = FromOutline(9, 9, source.get());
-  EXPECT_EQ(PictureOf(*region), (Picture{".........", "....o....", "...o#o...", "..o###o..", ".o#####o.", "..o###o..",
-                                         "...o#o...", "....o....", "........."}));
-  EXPECT_EQ(region->m_pPoints, PointsOf(diamond));
-
-  // Outline pixels that touch nothing reachable are inside, not outline.
-  const Picture thick{".......", ".#####.", ".#####.", ".##.##.", ".#####.", ".#####.", "......."};
-  source = Outline(PointsOf(thick));
-  region = FromOutline(7, 7, source.get());
-  EXPECT_EQ(PictureOf(*region), (Picture{".......", ".ooooo.", ".o###o.", ".o###o.", ".o###o.", ".ooooo.", "......."}));
-  EXPECT_EQ(region->m_nPoints, 16);
-}
-
-TEST(RegionOutline, OpenOutlinesEncloseNothing) {
-  std::vector<Point> line;
-  for (int x = 1; x <= 10; ++x) line.push_back({x, 2});
-  auto source = Outline(line);
-  auto region = FromOutline(12, 5, source.get());
-  EXPECT_EQ(PictureOf(*region),
-            (Picture{"............", "............", ".oooooooooo.", "............", "............"}));
-  EXPECT_EQ(region->m_nArea, 10);
-
-  // A gap of one pixel lets the outside in.
-  source = Outline(PointsOf({".......", ".#####.", ".#...#.", ".#.....", ".#...#.", ".#####.", "......."}));
-  region = FromOutline(7, 7, source.get());
-  EXPECT_EQ(PictureOf(*region), (Picture{".......", ".ooooo.", ".o...o.", ".o.....", ".o...o.", ".ooooo.", "......."}));
-  EXPECT_EQ(region->m_nArea, 15);
-
-  // The image's edge does not close a U whose arms reach the top row.
-  source = Outline(PointsOf({"#...#", "#...#", "#####", "....."}));
-  region = FromOutline(5, 4, source.get());
-  EXPECT_EQ(PictureOf(*region), (Picture{"o...o", "o...o", "ooooo", "....."}));
-  EXPECT_EQ(region->m_nArea, 9);
-}
-
-TEST(RegionOutline, PointsOffTheImageAreClampedInTheSourceAndUsed) {
-  auto source = Outline({{-100, -100}, {1000, -5}, {1000, 1000}, {-7, 1000}, {2, -50}, {2, 2}});
-  auto region = FromOutline(5, 4, source.get());
-  EXPECT_EQ(source->m_pPoints, (std::vector<Point>{{0, 0}, {4, 0}, {4, 3}, {0, 3}, {2, 0}, {2, 2}}));
-  EXPECT_EQ(PictureOf(*region), (Picture{"o.o.o", ".....", "..o..", "o...o"}));
-  EXPECT_EQ(region->m_nArea, 6);
-  EXPECT_EQ(region->m_rcBounds, (Rect{0, 0, 4, 3}));
-}
-
-TEST(RegionOutline, CarriesTheSourcesTagsAndKeepsASnapshotPerBuild) {
-  MCRegion region(6, 6);
-  Built(region, {"......", ".####.", ".#..#.", ".#..#.", ".####.", "......"});
-  std::unique_ptr<MCRegion> copy = region.Clone();
-  copy->m_nTag1 = 11;
-  copy->m_nTag2 = 12;
-  region.SetFromOutline(copy.get());
-  EXPECT_EQ(PictureOf(region), (Picture{"......", ".oooo.", ".o##o.", ".o##o.", ".oooo.", "......"}));
-  EXPECT_EQ(region.m_nTag1, 11);
-  EXPECT_EQ(region.m_nTag2, 12);
-  ASSERT_EQ(region.m_wSnapshotCount, 2);
-  EXPECT_EQ(PictureOf(*region.m_ppSnapshots[1]), PictureOf(region));
-  // The source keeps its own mask and area.
-  EXPECT_EQ(PictureOf(*copy), (Picture{"......", ".oooo.", ".o..o.", ".o..o.", ".oooo.", "......"}));
-  EXPECT_EQ(copy->m_nArea, 12);
-}
-
-// --- Walks -------------------------------------------------------------------
-
-// A width x height mask of undecided bytes with outline bytes at the given
-// points, the working box set to the whole mask.
-struct Walks {
-  Walks(int width, int height, const std::vector<Point>& outline = {}) : region(width, height) {
-    mask.assign(static_cast<size_t>(width) * height, kRegionUndecided);
-    for (Point p : outline) at(p.x, p.y) = kRegionOutline;
-    region.m_rcBounds = Rect{0, 0, width - 1, height - 1};
+// The positions of every c, row by row.
+std::vector<Point> PointsOf(const Picture& picture, char c = '#') {
+  std::vector<Point> points;
+  for (size_t y = 0; y < picture.size(); ++y) {
+    for (size_t x = 0; x < picture[y].size(); ++x) {
+      if (picture[y][x] == c) points.push_back(Point{static_cast<int32_t>(x), static_cast<int32_t>(y)});
+    }
   }
-  uint8_t& at(int x, int y) { return mask[static_cast<size_t>(y) * region.m_nWidth + x]; }
-  void Cast(int x0, int y0, int x1, int y1) { region.CastRay(mask.data(), x0, y0, x1, y1); }
-  MCRegion region;
-  std::vector<uint8_t> mask;
+  return points;
+}
+
+// The region's mask: '.' outside, 'o' outline, '#' inside, '?' anything
+// else; empty without a mask.
+Picture PictureOf(const MCRegion& region) {
+  Picture picture;
+  for (size_t i = 0; i < region.m_pMask.size(); ++i) {
+    if (i % static_cast<size_t>(region.m_nWidth) == 0) picture.emplace_back();
+    const uint8_t b = region.m_pMask[i];
+    picture.back() += b == kRegionOutside ? '.' : b == kRegionOutline ? 'o' : b == kRegionInside ? '#' : '?';
+  }
+  return picture;
+}
+
+TEST(Region, BuildsItsOutlineFromAMask) {
+  // The marks; the region's mask, its box and area. Its points are the
+  // outline bytes, in an order of their own.
+  auto check = [](const Picture& marks, const Picture& expected, Rect box, int area) {
+    SCOPED_TRACE(marks[1]);
+    const int w = static_cast<int>(marks[0].size());
+    std::vector<uint8_t> mask(marks.size() * static_cast<size_t>(w), kRegionOutside);
+    for (Point p : PointsOf(marks)) mask[static_cast<size_t>(p.y * w + p.x)] = kRegionInside;
+    MCRegion region(w, static_cast<int>(marks.size()));
+    region.SetFromMask(mask.data());
+    EXPECT_EQ(PictureOf(region), expected);
+    std::vector<Point> points = region.m_pPoints;
+    std::sort(points.begin(), points.end(), [](Point a, Point b) { return std::pair(a.y, a.x) < std::pair(b.y, b.x); });
+    EXPECT_EQ(points, PointsOf(expected, 'o'));
+    EXPECT_EQ(region.m_nPoints, static_cast<int>(points.size()));
+    EXPECT_EQ(region.m_rcBounds, box);
+    EXPECT_EQ(region.m_nArea, area);
+    EXPECT_EQ(region.m_wSnapshotCount, area > 0 ? 1 : 0);
+  };
+  // No mark: empty, with the whole image as its box.
+  check({"......", "......"}, {}, {0, 0, 5, 1}, 0);
+  check({".....", "..#..", "....."}, {".....", "..o..", "....."}, {2, 1, 2, 1}, 1);
+  check({"......", ".###..", ".###..", ".###..", "......"}, {"......", ".ooo..", ".o#o..", ".ooo..", "......"},
+        {1, 1, 3, 3}, 9);
+  // Marks on the image's edge are outline whatever their neighbours.
+  check({"#####", "#####", "##.##", "#####"}, {"ooooo", "o#o#o", "oo.oo", "ooooo"}, {0, 0, 4, 3}, 19);
+  check({"#", "#", "#"}, {"o", "o", "o"}, {0, 0, 0, 2}, 3);
+}
+
+// An 8-connected line: diagonal steps while both coordinates differ, so
+// its pixels touch only at corners there, then straight ones.
+void Line(std::vector<Point>& out, Point a, Point b) {
+  for (out.push_back(a); !(a == b); out.push_back(a)) {
+    a.x += (a.x < b.x) - (b.x < a.x);
+    a.y += (a.y < b.y) - (b.y < a.y);
+  }
+}
+
+struct Case {
+  int width = 0, height = 0;
+  std::vector<Point> points;
 };
 
-TEST(RegionWalk, ClearsUndecidedBytesUntilTheOutline) {
-  Walks w(10, 3, {{6, 1}});
-  w.at(2, 1) = kRegionOutside;
-  w.Cast(0, 1, 9, 1);
-  for (int x = 0; x < 10; ++x) {
-    EXPECT_EQ(w.at(x, 1), x < 6 ? kRegionOutside : x == 6 ? kRegionOutline : kRegionUndecided) << x;
-  }
-  w.Cast(8, 2, 8, 2);  // the start is the target
-  EXPECT_EQ(w.at(8, 2), kRegionOutside);
-  w.Cast(9, 0, 10, 0);  // a target off the mask
-  EXPECT_EQ(w.at(9, 0), kRegionUndecided);
-  EXPECT_FALSE(w.region.CastRaysFrom(nullptr, 1, 1));
-}
-
-TEST(RegionWalk, NeverSlipsBetweenOutlineBytesTouchingAtCorners) {
-  Walks steep(3, 3, {{1, 0}, {0, 1}});
-  steep.Cast(0, 0, 2, 2);
-  EXPECT_EQ(steep.at(0, 0), kRegionOutside);
-  EXPECT_EQ(steep.at(1, 1), kRegionUndecided);
-
-  Walks flat(4, 2, {{2, 0}, {1, 1}});
-  flat.Cast(0, 0, 3, 1);
-  EXPECT_EQ(flat.at(1, 0), kRegionOutside);
-  EXPECT_EQ(flat.at(2, 1), kRegionUndecided);
-
-  // One byte of the pair open: the walk goes on diagonally.
-  Walks open(3, 3, {{0, 1}});
-  open.Cast(0, 0, 2, 2);
-  EXPECT_EQ(open.at(2, 2), kRegionOutside);
-}
-
-TEST(RegionWalk, TheSlopeIsSinglePrecision) {
-  // From (0, 0) to (7, 8) the offset at row 4 is exactly 3.5; in single
-  // precision it comes out just below, in column 3.
-  Walks steep(8, 9);
-  steep.Cast(0, 0, 7, 8);
-  EXPECT_EQ(steep.at(3, 4), kRegionOutside);
-  EXPECT_EQ(steep.at(4, 4), kRegionUndecided);
-
-  Walks flat(23, 14);
-  flat.Cast(0, 0, 22, 13);
-  EXPECT_EQ(flat.at(11, 6), kRegionOutside);
-  EXPECT_EQ(flat.at(11, 7), kRegionUndecided);
-}
-
-TEST(RegionWalk, RaysReachTheRingInsideTheBoxButNotItsLastColumnAndRow) {
-  Walks w(7, 6);
-  w.region.m_rcBounds = Rect{1, 1, 5, 4};
-  EXPECT_TRUE(w.region.CastRaysFrom(w.mask.data(), 3, 2));
-  for (int y = 0; y < 6; ++y) {
-    for (int x = 0; x < 7; ++x) {
-      const bool ring = x >= 1 && x <= 4 && y >= 1 && y <= 3 && (x == 1 || x == 4 || y == 1 || y == 3);
-      const bool beyond = x == 0 || x >= 5 || y == 0 || y >= 4;
-      if (ring || beyond) {
-        EXPECT_EQ(w.at(x, y), ring ? kRegionOutside : kRegionUndecided) << x << "," << y;
+// A random outline: polygons closed or left open, rectangular rings one or
+// two pixels thick and filled blocks, scattered points (some far off the
+// image, some twice), now and then a point dropped to open a gap, and now
+// and then the outline of all that taken as marks, as the smart area has
+// its outlines.
+Case RandomCase(std::mt19937& random, int largest) {
+  auto between = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+  Case c{between(1, largest), between(1, largest), {}};
+  auto near = [&] { return Point{between(-2, c.width + 1), between(-2, c.height + 1)}; };
+  for (int shapes = between(0, largest / 4); shapes > 0; --shapes) {
+    const int kind = between(0, 2);
+    if (kind == 0) {
+      const Point first = near();
+      Point a = first;
+      for (int k = between(1, 5); k > 0; --k) {
+        const Point b = near();
+        Line(c.points, a, b);
+        a = b;
+      }
+      if (between(0, 2) > 0) Line(c.points, a, first);
+    } else if (kind == 1) {
+      const Point a = near();
+      const Point b{a.x + between(0, 8), a.y + between(0, 8)};
+      const int thickness = between(1, 3);
+      for (int y = a.y; y <= b.y; ++y) {
+        for (int x = a.x; x <= b.x; ++x) {
+          if (std::min({x - a.x, y - a.y, b.x - x, b.y - y}) < thickness) c.points.push_back({x, y});
+        }
+      }
+    } else {
+      for (int n = between(1, 10); n > 0; --n) {
+        Point p = near();
+        if (between(0, 19) == 0) p.x = between(0, 1) ? between(-100000, -50) : between(50, 100000);
+        if (between(0, 19) == 0) p.y = between(0, 1) ? INT_MIN : INT_MAX;
+        c.points.push_back(p);
+        if (between(0, 9) == 0) c.points.push_back(p);
       }
     }
   }
+  if (!c.points.empty() && between(0, 3) == 0) {
+    std::erase(c.points, c.points[static_cast<size_t>(between(0, static_cast<int>(c.points.size()) - 1))]);
+  }
+  if (between(0, 3) == 0) {
+    std::vector<uint8_t> marks(static_cast<size_t>(c.width * c.height), 0);
+    for (Point p : c.points) {
+      if (p.x >= 0 && p.y >= 0 && p.x < c.width && p.y < c.height)
+        marks[static_cast<size_t>(p.y * c.width + p.x)] = 255;
+    }
+    MCRegion region(c.width, c.height);
+    region.SetFromMask(marks.data());
+    c.points = region.m_pPoints;
+  }
+  return c;
+}
+
+std::string Describe(const Case& c) {
+  std::ostringstream out;
+  out << c.width << " x " << c.height << ", points";
+  for (Point p : c.points) out << " (" << p.x << "," << p.y << ")";
+  return out.str();
+}
+
+// Rebuilds the outline into a region that already holds one snapshot, from
+// a source with tags; the points come back clamped.
+std::unique_ptr<MCRegion> Rebuild(const Case& c, std::vector<Point>& points, bool walks) {
+  auto region = std::make_unique<MCRegion>(c.width, c.height);
+  region->PushSnapshot();
+  auto source = std::make_unique<MCRegion>();
+  source->m_pPoints = points;
+  source->m_nPoints = static_cast<int32_t>(points.size());
+  source->m_nTag1 = 21;
+  source->m_nTag2 = 22;
+  if (walks) {
+    literal::SetFromOutline(*region, source.get());
+  } else {
+    region->SetFromOutline(source.get());
+  }
+  points = source->m_pPoints;
+  return region;
+}
+
+// Everything a rebuild leaves: the mask, the points in their order, the
+// box, the area, the size, the tags and the snapshots.
+auto Fields(const MCRegion& r) {
+  return std::tie(r.m_pMask, r.m_pPoints, r.m_nPoints, r.m_rcBounds, r.m_nArea, r.m_nWidth, r.m_nHeight, r.m_nTag1,
+                  r.m_nTag2, r.m_wSnapshotCount, r.m_wSnapshotIndex);
+}
+
+TEST(RegionFill, TheLinearFillingAgreesWithTheWalks) {
+  std::mt19937 random(1);
+  const int cases = 40000;
+  int enclosing = 0;
+  for (int i = 0; i < cases; ++i) {
+    // Now and then a larger picture: longer walks, more passes.
+    const Case c = RandomCase(random, i % 100 == 0 ? 60 : 14);
+    std::vector<Point> clamped = c.points, clampedByWalks = c.points;
+    const auto fast = Rebuild(c, clamped, false);
+    ASSERT_TRUE(Fields(*fast) == Fields(*Rebuild(c, clampedByWalks, true))) << "case " << i << ": " << Describe(c);
+    ASSERT_EQ(clamped, clampedByWalks) << Describe(c);
+    enclosing += fast->m_nArea > fast->m_nPoints;
+    // The order of the points does not matter.
+    std::shuffle(clamped.begin(), clamped.end(), random);
+    ASSERT_TRUE(Fields(*fast) == Fields(*Rebuild(c, clamped, false))) << "shuffled, " << Describe(c);
+  }
+  // The cases must include enclosed areas, or they prove little.
+  EXPECT_GT(enclosing, cases / 10);
 }
 
 }  // namespace

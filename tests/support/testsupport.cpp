@@ -13,13 +13,12 @@
 #include <sys/resource.h>
 
 #include <csignal>
-#include <memory>
 
 QString SourcePath(const QString& relative) { return QDir(QStringLiteral(VARENKO_SOURCE_DIR)).filePath(relative); }
 
 QString TempDir() {
-  static std::unique_ptr<QTemporaryDir> root = std::make_unique<QTemporaryDir>();
-  const QString path = root->filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
+  static QTemporaryDir root;
+  const QString path = root.filePath(QUuid::createUuid().toString(QUuid::WithoutBraces));
   QDir().mkpath(path);
   return path;
 }
@@ -33,9 +32,16 @@ QString SavePng(const QImage& image, const QString& name, const QString& folder)
 QString SaveText(const QString& name, const QString& folder, const QByteArray& bytes) {
   const QString path = (folder.isEmpty() ? TempDir() : folder) + QLatin1Char('/') + name;
   QFile file(path);
-  EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  file.write(bytes);
+  EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path.toStdString();
   return path;
+}
+
+QImage ChartDrawing(const std::vector<QRect>& marks, QRgb colour) {
+  QImage image(3508, 2480, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  for (const QRect& mark : marks) painter.fillRect(mark, QColor::fromRgb(colour));
+  return image;
 }
 
 std::vector<SampleCount> SampleCounts() {
@@ -45,8 +51,7 @@ std::vector<SampleCount> SampleCounts() {
   file.readLine();  // the header
   while (!file.atEnd()) {
     const QStringList f = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char('\t'));
-    if (f.size() != 7) continue;
-    rows.push_back({f[0], f[1].toInt(), f[2].toInt(), f[3].toLongLong(), f[4].toLongLong(), f[5]});
+    if (f.size() == 7) rows.push_back({f[0], f[1].toInt(), f[2].toInt(), f[3].toLongLong(), f[4].toLongLong(), f[5]});
   }
   return rows;
 }

@@ -3,6 +3,8 @@
 #include "framework/clipboard.h"
 
 #include <QByteArray>
+#include <QRect>
+#include <QRgb>
 #include <QString>
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 
 class QColor;
 class QImage;
-class QRect;
 
 // The source tree, for tests that read committed files (samples, resources).
 QString SourcePath(const QString& relative);
@@ -23,14 +24,16 @@ QString TempDir();
 QString SavePng(const QImage& image, const QString& name, const QString& folder = QString());
 QString SaveText(const QString& name, const QString& folder = QString(), const QByteArray& bytes = "no image");
 
+// A drawing of the chart's size (3508 x 2480): white, with the given
+// rectangles filled in one colour.
+QImage ChartDrawing(const std::vector<QRect>& marks = {}, QRgb colour = 0xFFFF0000);
+
 // One sample drawing as samples/counts.tsv lists it: its size and the
 // counts computed from the chart, without and with the smart area.
 struct SampleCount {
   QString file;
-  int width = 0;
-  int height = 0;
-  int64_t selected = 0;
-  int64_t selectedWithSmartArea = 0;
+  int width = 0, height = 0;
+  int64_t selected = 0, selectedWithSmartArea = 0;
   QString ratio;
 };
 std::vector<SampleCount> SampleCounts();
