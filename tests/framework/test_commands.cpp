@@ -13,27 +13,19 @@ namespace {
 
 std::vector<std::string> g_calls;
 
-constexpr unsigned kShared = 100;   // handled by view and document
-constexpr unsigned kDocOnly = 101;  // handled by the document alone
+constexpr unsigned kShared = 100;   // handled by document and application
+constexpr unsigned kDocOnly = 101;  // handled by the document alone, which also updates it
 constexpr unsigned kAppOnly = 102;  // handled by the application alone
 constexpr unsigned kNobody = 103;   // handled by no one
-constexpr unsigned kChecked = 104;  // update in the document, command in the application
+constexpr unsigned kChecked = 104;  // updated by the document, handled by the application
+constexpr unsigned kBase = 150;     // handled by the document's base class
 constexpr unsigned kRangeFirst = 200;
 constexpr unsigned kRangeLast = 210;
-
-class FakeView : public CommandMapped<FakeView> {
- public:
-  static std::span<const CommandEntry<FakeView>> CommandMap() {
-    static const CommandEntry<FakeView> map[] = {MapCommand(kShared, &FakeView::OnShared)};
-    return map;
-  }
-  void OnShared() { g_calls.push_back("view"); }
-};
 
 class FakeDocBase : public CommandMapped<FakeDocBase> {
  public:
   static std::span<const CommandEntry<FakeDocBase>> CommandMap() {
-    static const CommandEntry<FakeDocBase> map[] = {MapCommand(kNobody + 50, &FakeDocBase::OnBase)};
+    static const CommandEntry<FakeDocBase> map[] = {MapCommand(kBase, &FakeDocBase::OnBase)};
     return map;
   }
   void OnBase() { g_calls.push_back("docbase"); }
@@ -43,11 +35,8 @@ class FakeDoc : public CommandMapped<FakeDoc, FakeDocBase> {
  public:
   static std::span<const CommandEntry<FakeDoc>> CommandMap() {
     static const CommandEntry<FakeDoc> map[] = {
-        MapCommand(kShared, &FakeDoc::OnShared),
-        MapCommand(kDocOnly, &FakeDoc::OnDocOnly),
-        MapUpdate(kDocOnly, &FakeDoc::OnUpdateDocOnly),
-        MapUpdate(kChecked, &FakeDoc::OnUpdateChecked),
-    };
+        MapCommand(kShared, &FakeDoc::OnShared), MapCommand(kDocOnly, &FakeDoc::OnDocOnly),
+        MapUpdate(kDocOnly, &FakeDoc::OnUpdateDocOnly), MapUpdate(kChecked, &FakeDoc::OnUpdateChecked)};
     return map;
   }
   void OnShared() { g_calls.push_back("doc"); }
@@ -62,12 +51,9 @@ class FakeApp : public CommandMapped<FakeApp> {
  public:
   static std::span<const CommandEntry<FakeApp>> CommandMap() {
     static const CommandEntry<FakeApp> map[] = {
-        MapCommand(kAppOnly, &FakeApp::OnAppOnly),
-        MapCommand(kShared, &FakeApp::OnShared),
-        MapCommand(kChecked, &FakeApp::OnChecked),
-        MapCommandRange(kRangeFirst, kRangeLast, &FakeApp::OnRange),
-        MapUpdateRange(kRangeFirst, kRangeLast, &FakeApp::OnUpdateRange),
-    };
+        MapCommand(kAppOnly, &FakeApp::OnAppOnly), MapCommand(kShared, &FakeApp::OnShared),
+        MapCommand(kChecked, &FakeApp::OnChecked), MapCommandRange(kRangeFirst, kRangeLast, &FakeApp::OnRange),
+        MapUpdateRange(kRangeFirst, kRangeLast, &FakeApp::OnUpdateRange)};
     return map;
   }
   void OnAppOnly() { g_calls.push_back("app"); }
@@ -82,89 +68,48 @@ class Routing : public ::testing::Test {
  protected:
   void SetUp() override {
     g_calls.clear();
-    router.SetChain([this] { return std::vector<CommandTarget*>{withView ? &view : nullptr, &doc, &app}; });
+    router.SetChain([this] { return std::vector<CommandTarget*>{nullptr, withDoc ? &doc : nullptr, &app}; });
   }
-  FakeView view;
   FakeDoc doc;
   FakeApp app;
-  bool withView = true;
+  bool withDoc = true;
   CommandRouter router;
 };
 
 TEST_F(Routing, TheFirstTargetWithAnEntryHandlesTheCommand) {
-  EXPECT_TRUE(router.Execute(kShared));
-  EXPECT_TRUE(router.Execute(kDocOnly));
-  EXPECT_TRUE(router.Execute(kAppOnly));
-  EXPECT_FALSE(router.Execute(kNobody));
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"view", "doc-only", "app"}));
-
-  // Without a view the document comes first.
-  g_calls.clear();
-  withView = false;
-  EXPECT_TRUE(router.Execute(kShared));
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"doc"}));
+  const struct {
+    unsigned id;
+    bool withDoc;
+    const char* handler;  // null: no one
+  } cases[] = {{kShared, true, "doc"},   {kShared, false, "app-shared"},  {kDocOnly, false, nullptr},
+               {kAppOnly, true, "app"},  {kBase, true, "docbase"},        {207, true, "range 207"},
+               {kNobody, true, nullptr}, {kRangeLast + 1, true, nullptr}, {kRangeFirst - 1, true, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    g_calls.clear();
+    withDoc = c.withDoc;
+    EXPECT_EQ(router.Execute(c.id), c.handler != nullptr);
+    EXPECT_EQ(g_calls, c.handler ? std::vector<std::string>{c.handler} : std::vector<std::string>{});
+  }
 }
 
-TEST_F(Routing, AClassFallsBackToItsBaseTable) {
-  EXPECT_TRUE(router.Execute(kNobody + 50));
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"docbase"}));
-}
-
-TEST_F(Routing, RangeHandlersReceiveTheirId) {
-  EXPECT_TRUE(router.Execute(207));
-  EXPECT_FALSE(router.Execute(kRangeLast + 1));
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"range 207"}));
-}
-
-TEST_F(Routing, UpdateStates) {
-  // No update handler: enabled exactly when someone handles the command.
-  EXPECT_TRUE(router.Update(kAppOnly).enabled());
-  EXPECT_FALSE(router.Update(kNobody).enabled());
-  EXPECT_FALSE(router.Update(kNobody).checkable());
-  // An update handler decides, even when another target has the command.
-  doc.enabled = false;
-  EXPECT_FALSE(router.Update(kDocOnly).enabled());
-  doc.checked = true;
-  const CmdUI checked = router.Update(kChecked);
-  EXPECT_TRUE(checked.enabled());
-  EXPECT_TRUE(checked.checked());
-  EXPECT_FALSE(checked.radio());
-  // Radio marks in a range.
-  EXPECT_TRUE(router.Update(205).radio());
-  EXPECT_TRUE(router.Update(205).checked());
-  EXPECT_FALSE(router.Update(206).checked());
-}
-
-TEST_F(Routing, ActionsRouteTheirCommandAndFollowTheUpdateHandlers) {
-  CommandActions actions(router);
-  QAction* docOnly = actions.Action(kDocOnly);
-  QAction* nobody = actions.Action(kNobody);
-  QAction* checked = actions.Action(kChecked);
-  QAction* look = actions.Action(206);
-  EXPECT_EQ(actions.Action(kDocOnly), docOnly);
-  EXPECT_EQ(actions.Find(kAppOnly), nullptr);
-
-  actions.UpdateAll();
-  EXPECT_TRUE(docOnly->isEnabled());
-  EXPECT_FALSE(nobody->isEnabled());
-  EXPECT_FALSE(checked->isChecked());
-  EXPECT_FALSE(look->isChecked());
-
-  docOnly->trigger();
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"doc-only"}));
-
+TEST_F(Routing, UpdateHandlersDecideElseWhetherAnyoneHandlesTheCommand) {
   doc.enabled = false;
   doc.checked = true;
-  app.current = 206;
-  actions.UpdateAll();
-  EXPECT_FALSE(docOnly->isEnabled());
-  EXPECT_TRUE(checked->isCheckable());
-  EXPECT_TRUE(checked->isChecked());
-  EXPECT_TRUE(look->isChecked());
-
-  // A disabled action does not run its command.
-  docOnly->trigger();
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"doc-only"}));
+  const struct {
+    unsigned id;
+    bool enabled, checkable, checked, radio;
+  } cases[] = {{kAppOnly, true, false, false, false},     {kNobody, false, false, false, false},
+               {kDocOnly, false, false, false, false},    {kChecked, true, true, true, false},
+               {kRangeFirst + 5, true, true, true, true}, {kRangeFirst + 6, true, true, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    const CmdUI ui = router.Update(c.id);
+    EXPECT_EQ(ui.enabled(), c.enabled);
+    EXPECT_EQ(ui.checkable(), c.checkable);
+    EXPECT_EQ(ui.checked(), c.checked);
+    EXPECT_EQ(ui.radio(), c.radio);
+  }
 }
 
 // A menu that tells how it draws an item.
@@ -173,24 +118,41 @@ class InspectedMenu : public QMenu {
   using QMenu::initStyleOption;
 };
 
-TEST_F(Routing, RadioCommandsShowARadioMarkInMenus) {
+TEST_F(Routing, ActionsRouteTheirCommandAndShowTheUpdateHandlersState) {
   CommandActions actions(router);
+  QAction* docOnly = actions.Action(kDocOnly);
+  EXPECT_EQ(actions.Action(kDocOnly), docOnly);
+  EXPECT_EQ(actions.Find(kAppOnly), nullptr);
   InspectedMenu menu;
-  menu.addActions({actions.Action(205), actions.Action(206), actions.Action(kChecked)});
-  doc.checked = true;
+  menu.addActions(
+      {docOnly, actions.Action(kNobody), actions.Action(kChecked), actions.Action(205), actions.Action(206)});
+  actions.WatchMenu(&menu);
   actions.UpdateAll();
-  struct Case {
+  EXPECT_TRUE(docOnly->isEnabled());
+  EXPECT_FALSE(actions.Action(kNobody)->isEnabled());
+  docOnly->trigger();
+  EXPECT_EQ(g_calls, std::vector<std::string>{"doc-only"});
+
+  // The menu updates its items as it opens; a disabled one runs nothing.
+  doc.enabled = false;
+  doc.checked = true;
+  emit menu.aboutToShow();
+  EXPECT_FALSE(docOnly->isEnabled());
+  docOnly->trigger();
+  EXPECT_EQ(g_calls, std::vector<std::string>{"doc-only"});
+  // Radio commands show a radio mark, others a tick.
+  const struct {
     unsigned id;
     QStyleOptionMenuItem::CheckType type;
     bool checked;
-  };
-  for (const Case& c :
-       {Case{205, QStyleOptionMenuItem::Exclusive, true}, Case{206, QStyleOptionMenuItem::Exclusive, false},
-        Case{kChecked, QStyleOptionMenuItem::NonExclusive, true}}) {
+  } marks[] = {{205, QStyleOptionMenuItem::Exclusive, true},
+               {206, QStyleOptionMenuItem::Exclusive, false},
+               {kChecked, QStyleOptionMenuItem::NonExclusive, true}};
+  for (const auto& mark : marks) {
     QStyleOptionMenuItem option;
-    menu.initStyleOption(&option, actions.Action(c.id));
-    EXPECT_EQ(option.checkType, c.type) << c.id;
-    EXPECT_EQ(option.checked, c.checked) << c.id;
+    menu.initStyleOption(&option, actions.Action(mark.id));
+    EXPECT_EQ(option.checkType, mark.type) << mark.id;
+    EXPECT_EQ(option.checked, mark.checked) << mark.id;
   }
   // Choosing the marked item again keeps its mark; the update handler moves it.
   actions.Action(205)->trigger();
@@ -199,19 +161,6 @@ TEST_F(Routing, RadioCommandsShowARadioMarkInMenus) {
   actions.UpdateAll();
   EXPECT_FALSE(actions.Action(205)->isChecked());
   EXPECT_TRUE(actions.Action(206)->isChecked());
-}
-
-TEST_F(Routing, AMenuUpdatesItsActionsWhenItOpens) {
-  CommandActions actions(router);
-  QMenu menu;
-  QAction* docOnly = actions.Action(kDocOnly);
-  menu.addAction(docOnly);
-  actions.WatchMenu(&menu);
-  actions.UpdateAll();
-  ASSERT_TRUE(docOnly->isEnabled());
-  doc.enabled = false;
-  emit menu.aboutToShow();
-  EXPECT_FALSE(docOnly->isEnabled());
 }
 
 }  // namespace

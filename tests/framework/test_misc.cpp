@@ -1,10 +1,7 @@
-#include "framework/application.h"
 #include "framework/clipboard.h"
-#include "framework/dialogunits.h"
 #include "framework/files.h"
-#include "framework/geometry.h"
-#include "framework/imagetext.h"
-#include "framework/waitcursor.h"
+#include "framework/profile.h"
+#include "framework/prompts.h"
 #include "tests/support/testsupport.h"
 
 #include <QClipboard>
@@ -12,102 +9,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-
-namespace {
-
-TEST(Geometry, RightAndBottomLieOutside) {
-  const Rect r{4, 24, 400, 616};
-  EXPECT_EQ(r.Width(), 396);
-  EXPECT_EQ(r.Height(), 592);
-  EXPECT_TRUE(r.Contains({4, 24}));
-  EXPECT_TRUE(r.Contains({399, 615}));
-  EXPECT_FALSE(r.Contains({400, 100}));
-  EXPECT_FALSE(r.Contains({100, 616}));
-  EXPECT_TRUE((Rect{5, 5, 5, 9}).IsEmpty());
-  EXPECT_FALSE(r.IsEmpty());
-}
-
-int EarlyReturn(bool early) {
-  WaitCursor wait;
-  if (early) return 1;
-  wait.Restore();
-  return 2;
-}
-
-TEST(WaitCursor, EndsOnEveryWayOut) {
-  EXPECT_FALSE(WaitCursor::IsShowing());
-  {
-    WaitCursor wait;
-    EXPECT_TRUE(WaitCursor::IsShowing());
-    wait.Restore();
-    EXPECT_FALSE(WaitCursor::IsShowing());
-    wait.Restore();  // a second end leaves other cursors alone
-  }
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  EarlyReturn(true);
-  EarlyReturn(false);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  {
-    WaitCursor outer;
-    { WaitCursor inner; }
-    EXPECT_TRUE(WaitCursor::IsShowing());
-  }
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-TEST(DialogUnits, ScaleWithTheFont) {
-  const DialogUnits units(DialogUnits::DialogFont());
-  ASSERT_GT(units.baseX(), 2);
-  ASSERT_GT(units.baseY(), 6);
-  EXPECT_EQ(units.ToPixels(0, 0, 4, 8), QRect(0, 0, units.baseX(), units.baseY()));
-  // Positions and sizes round separately but edges stay consistent:
-  // a control ending where the next one starts leaves no gap.
-  const QRect a = units.ToPixels(7, 7, 50, 14);
-  const QRect b = units.ToPixels(57, 7, 50, 14);
-  EXPECT_EQ(a.left() + a.width(), b.left());
-  QFont big = DialogUnits::DialogFont();
-  big.setPointSize(16);
-  EXPECT_GT(DialogUnits(big).ToPixelsX(100), units.ToPixelsX(100));
-}
-
-TEST(Clipboard, HoldsAnOpaqueCopyOfTheImage) {
-  // Pixel work leaves the fourth byte 0; the clipboard gets it as 255 and
-  // the owner's image keeps its own bytes.
-  QImage image(3, 2, QImage::Format_RGB32);
-  for (int y = 0; y < 2; ++y) std::fill_n(reinterpret_cast<uint32_t*>(image.scanLine(y)), 3, 0x0014DC64u);
-  ASSERT_TRUE(PutImageOnClipboard(image));
-  const QImage back = QGuiApplication::clipboard()->image();
-  ASSERT_EQ(back.size(), image.size());
-  EXPECT_EQ(back.pixel(2, 1), 0xFF14DC64u);
-  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.constScanLine(1))[2], 0x0014DC64u);
-  EXPECT_FALSE(PutImageOnClipboard(QImage()));
-}
-
-TEST(ImageText, ArialAtAnEmOfGivenPixelsWhateverTheResolution) {
-  EXPECT_EQ(ImageTextEm(3508), 47);
-  EXPECT_EQ(ImageTextEm(3507), 47);
-  EXPECT_EQ(ImageTextEm(37), 0);
-  EXPECT_EQ(ImageTextEm(38), 1);
-  for (const int dotsPerMeter : {2835, 3780, 11811}) {
-    QImage image(10, 10, QImage::Format_RGB32);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    QPainter painter(&image);
-    painter.setFont(ImageText(painter, 47).font());
-    // Liberation Sans is drawn for Arial; without it the text would be wider
-    // or drawn as empty boxes.
-    EXPECT_EQ(painter.fontInfo().family(), QStringLiteral("Liberation Sans")) << dotsPerMeter;
-    EXPECT_EQ(painter.fontInfo().pixelSize(), 47) << dotsPerMeter;
-  }
-}
-
-}  // namespace
 
 namespace {
 
@@ -143,13 +52,97 @@ TEST(WriteWholeFile, ReplacesAFileWholeOrLeavesItAsItWas) {
   EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("Results.txt")});
 }
 
-TEST(DesktopPath, EndsWithExactlyOneSeparator) {
-  QString path = QStringLiteral("untouched");
-  Application::GetDesktopPath(path);
-  ASSERT_FALSE(path.isEmpty());
-  EXPECT_TRUE(path.endsWith(QDir::separator()));
-  EXPECT_FALSE(path.endsWith(QString(2, QDir::separator())));
-  EXPECT_EQ(QDir::cleanPath(path), QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
+TEST(Files, OnlyRegularFilesAreListedAndOpenedAndNothingWaits) {
+  const QString dir = TempDir();
+  const QByteArray base = LocalPath(dir) + '/';
+  SaveText(QStringLiteral("a.PNG"), dir);
+  SaveText(QStringLiteral("a.png.txt"), dir);
+  ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("folder.png")));
+  ASSERT_EQ(::mkfifo(base + "fifo.png", 0600), 0);
+  for (const auto& [link, target] : {std::pair<const char*, const char*>{"link.png", "a.PNG"},
+                                     {"loop.png", "loop.png"},
+                                     {"zero.png", "/dev/zero"},
+                                     {"broken.png", "missing.png"}}) {
+    ASSERT_EQ(::symlink(target, base + link), 0);
+  }
+  // A name in Latin-1, which is no valid UTF-8: shown with a replacement
+  // character, opened by its bytes.
+  ::close(::open(base + "r\xe9sultat.png", O_CREAT | O_WRONLY, 0600));
+
+  std::vector<FolderFile> files = ListFolderFiles(dir, QStringLiteral(".png"));
+  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+  QStringList names;
+  for (const FolderFile& file : files) {
+    names << file.name;
+    EXPECT_NE(OpenRegularFile(base + file.localName), nullptr) << file.localName.constData();
+  }
+  EXPECT_EQ(names, (QStringList{"a.PNG", "link.png", QStringLiteral("r\uFFFDsultat.png")}));
+  for (const char* name : {"fifo.png", "folder.png", "loop.png", "zero.png", "broken.png"}) {
+    EXPECT_EQ(OpenRegularFile(base + name), nullptr) << name;
+  }
+  QString reason;
+  EXPECT_FALSE(CanOpenForReading(dir + QStringLiteral("/folder.png"), &reason));
+  EXPECT_EQ(reason, QStringLiteral("It is a folder."));
+  EXPECT_FALSE(CanOpenForReading(dir + QStringLiteral("/broken.png"), &reason));
+  EXPECT_FALSE(reason.isEmpty());
+  // Qt cannot remove what it cannot name.
+  ::unlink(base + "r\xe9sultat.png");
+}
+
+TEST(Clipboard, HoldsAnOpaqueCopyOfTheImage) {
+  // Pixel work leaves the fourth byte 0; the clipboard gets it as 255 and
+  // the owner's image keeps its own bytes.
+  QImage image(3, 2, QImage::Format_RGB32);
+  for (int y = 0; y < 2; ++y) std::fill_n(reinterpret_cast<uint32_t*>(image.scanLine(y)), 3, 0x0014DC64u);
+  ASSERT_TRUE(PutImageOnClipboard(image));
+  const QImage back = QGuiApplication::clipboard()->image();
+  ASSERT_EQ(back.size(), image.size());
+  EXPECT_EQ(back.pixel(2, 1), 0xFF14DC64u);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.constScanLine(1))[2], 0x0014DC64u);
+  EXPECT_FALSE(PutImageOnClipboard(QImage()));
+}
+
+TEST(Profile, WritesReachTheStoreAtOnceAndTextsStayTexts) {
+  const QString file = TempDir() + QStringLiteral("/settings.ini");
+  const QString options = QStringLiteral("Options");
+  Profile profile(file);
+  EXPECT_EQ(profile.GetProfileString(options, QStringLiteral("CS Threshold"), QStringLiteral("16")),
+            QStringLiteral("16"));
+  EXPECT_EQ(profile.GetProfileInt(options, QStringLiteral("Enable Probe"), 7), 7);
+  EXPECT_TRUE(profile.WriteProfileString(options, QStringLiteral("CS Threshold"), QStringLiteral("16.00")));
+  EXPECT_TRUE(profile.WriteProfileString(options, QStringLiteral("Enable Probe"), QStringLiteral("yes")));
+  EXPECT_TRUE(profile.WriteProfileInt(options, QStringLiteral("Smart"), 1));
+  EXPECT_TRUE(profile.WriteInt(QStringLiteral("ApplicationLook"), 205));
+  // A second reader of the same store sees the values while the first lives.
+  const Profile other(file);
+  EXPECT_EQ(other.GetProfileString(options, QStringLiteral("CS Threshold")), QStringLiteral("16.00"));
+  EXPECT_EQ(other.GetProfileInt(options, QStringLiteral("Enable Probe"), 7), 7);  // no integer
+  EXPECT_EQ(other.GetProfileInt(options, QStringLiteral("Smart"), 0), 1);
+  EXPECT_EQ(other.GetProfileInt(QStringLiteral("Workspace"), QStringLiteral("ApplicationLook"), 217), 205);
+}
+
+TEST(ScriptedPrompts, RecordsQuestionsAnswersFromItsQueueAndRestoresTheOuterOnes) {
+  Prompts& real = Prompts::Current();
+  {
+    ScriptedPrompts outer;
+    {
+      ScriptedPrompts prompts;
+      prompts.Answer(QStringLiteral("/data/a.png"));
+      prompts.Answer(std::nullopt);
+      Prompts::Current().MessageBox(QStringLiteral("No files"), MessageIcon::Error);
+      EXPECT_EQ(Prompts::Current().OpenFile({QString(), QStringLiteral("/data"), QString(), QString()}),
+                QStringLiteral("/data/a.png"));
+      EXPECT_EQ(Prompts::Current().BrowseForFolder(QStringLiteral("Folder:"), QStringLiteral("/")), std::nullopt);
+      EXPECT_EQ(Prompts::Current().SaveFile({}), std::nullopt);  // an empty queue cancels
+      ASSERT_EQ(prompts.records().size(), 4u);
+      EXPECT_EQ(prompts.records()[1].options.initialDir, QStringLiteral("/data"));
+      EXPECT_EQ(prompts.records()[2].options.initialDir, QStringLiteral("/"));
+      EXPECT_EQ(prompts.records()[3].kind, ScriptedPrompts::Kind::SaveFile);
+      EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("No files")});
+    }
+    EXPECT_EQ(&Prompts::Current(), &outer);
+  }
+  EXPECT_EQ(&Prompts::Current(), &real);
 }
 
 }  // namespace
