@@ -18,12 +18,9 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QImageReader>
-#include <QMap>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -32,17 +29,11 @@ constexpr int kWidth = 3508;
 constexpr int kHeight = 2480;
 constexpr int64_t kBodyCount = 1517036;
 
-// A committed image as Qt's reader gives it, read once: RGBA8888, so byte 0
-// is red.
-const QImage& Decoded(const QString& relative) {
-  static QMap<QString, QImage> cache;
-  auto it = cache.find(relative);
-  if (it == cache.end()) {
-    QImageReader reader(SourcePath(relative));
-    reader.setAllocationLimit(kImageAllocationLimitMb);
-    it = cache.insert(relative, reader.read().convertToFormat(QImage::Format_RGBA8888));
-  }
-  return *it;
+// A committed image as Qt's reader gives it, in RGBA8888: byte 0 is red.
+QImage Decoded(const QString& relative) {
+  QImageReader reader(SourcePath(relative));
+  reader.setAllocationLimit(kImageAllocationLimitMb);
+  return reader.read().convertToFormat(QImage::Format_RGBA8888);
 }
 
 const uchar* Px(const QImage& image, int x, int y) { return image.constScanLine(y) + 4 * x; }
@@ -52,11 +43,12 @@ bool IsGrey(const uchar* p) { return p[0] == p[1] && p[1] == p[2]; }
 bool IsBody(const uchar* p) { return p[0] == 116 && p[1] == 167 && p[2] == 254; }
 
 TEST(Chart, TheProgramCarriesTheCommittedFilesByteForByte) {
-  for (const auto& [id, file] : {std::pair<int, const char*>{res::IDB_BODY_MASK, "body_mask.png"},
-                                 {res::IDB_BLANK_CHART, "blank_chart.png"},
-                                 {res::IDB_BLANK_CHART_COMPARE, "blank_chart.png"},
-                                 {res::IDR_REFERENCE_CHART, "reference_chart.png"},
-                                 {res::IDR_MAINFRAME, "toolbar.png"}}) {
+  const std::pair<int, const char*> images[] = {{res::IDB_BODY_MASK, "body_mask.png"},
+                                                {res::IDB_BLANK_CHART, "blank_chart.png"},
+                                                {res::IDB_BLANK_CHART_COMPARE, "blank_chart.png"},
+                                                {res::IDR_REFERENCE_CHART, "reference_chart.png"},
+                                                {res::IDR_MAINFRAME, "toolbar.png"}};
+  for (const auto& [id, file] : images) {
     QFile embedded(Bitmap::ResourcePath(id));
     QFile committed(SourcePath(QStringLiteral("resources/") + QString::fromLatin1(file)));
     ASSERT_TRUE(embedded.open(QIODevice::ReadOnly) && committed.open(QIODevice::ReadOnly)) << file;
@@ -64,43 +56,31 @@ TEST(Chart, TheProgramCarriesTheCommittedFilesByteForByte) {
   }
 }
 
-// The program counts the body by the mask's blue alone, whose line greys
-// the blank chart draws on white; the reference chart, in opaque greys, is
-// the blank one on and inside the figures.
-TEST(Chart, TheMaskHoldsTheExactBodyCountAndTheChartsItsLines) {
-  const QImage& mask = Decoded(QStringLiteral("resources/body_mask.png"));
-  const QImage& blank = Decoded(QStringLiteral("resources/blank_chart.png"));
-  const QImage& reference = Decoded(QStringLiteral("resources/reference_chart.png"));
+// The program counts the body by the mask's blue alone. (The generator's
+// test holds the blank and reference charts to the mask.)
+TEST(Chart, TheMaskHoldsTheExactBodyCount) {
+  const QImage mask = Decoded(QStringLiteral("resources/body_mask.png"));
   ASSERT_EQ(mask.size(), QSize(kWidth, kHeight));
-  ASSERT_EQ(blank.size(), mask.size());
-  ASSERT_EQ(reference.size(), mask.size());
-  int64_t body = 0, blue = 0, lines = 0, other = 0, blankWrong = 0, referenceWrong = 0;
+  int64_t body = 0, blue = 0, lines = 0, other = 0;
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       const uchar* m = Px(mask, x, y);
-      const uchar* b = Px(blank, x, y);
-      const uchar* r = Px(reference, x, y);
-      const bool outside = m[0] == 255 && m[1] == 217 && m[2] == 168;
       const bool line = IsGrey(m) && m[2] < 250;
       body += IsBody(m);
       blue += m[2] >= 250;
       lines += line;
-      other += !IsBody(m) && !outside && !line;
-      blankWrong += !IsGrey(b) || b[0] != (line ? m[0] : 255);
-      referenceWrong += !IsGrey(r) || r[3] != 255 || (!outside && std::memcmp(r, b, 3) != 0);
+      other += !IsBody(m) && !line && !(m[0] == 255 && m[1] == 217 && m[2] == 168);
     }
   }
   EXPECT_EQ(body, kBodyCount);
   EXPECT_EQ(blue, kBodyCount);
   EXPECT_GT(lines, 0);
-  EXPECT_EQ(other, 0);
-  EXPECT_EQ(blankWrong, 0);
-  EXPECT_EQ(referenceWrong, 0);
+  EXPECT_EQ(other, 0);  // the outside's colour
 }
 
 // Counts a drawing against the mask: body pixels that are not grey, and
 // body pixels that no path of grey pixels joins to the frame around it.
-void Recount(const QImage& drawing, int64_t* selected, int64_t* smart) {
+void Recount(const QImage& drawing, const QImage& mask, int64_t* selected, int64_t* smart) {
   // 1 for a grey pixel, 2 once a path reached it, in a frame of grey.
   const int w = kWidth + 2;
   std::vector<uint8_t> grey(static_cast<size_t>(w) * (kHeight + 2), 1);
@@ -119,7 +99,6 @@ void Recount(const QImage& drawing, int64_t* selected, int64_t* smart) {
     }
   }
   *selected = *smart = 0;
-  const QImage& mask = Decoded(QStringLiteral("resources/body_mask.png"));
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       if (!IsBody(Px(mask, x, y))) continue;
@@ -138,18 +117,17 @@ TEST(ChartSamples, CountsAgreeWithARecountFromTheMask) {
   // Read as the program reads drawings; the decoder's tests hold it to Qt's
   // reader on these files.
   DrawingReader reader(kWidth, kHeight);
+  const QImage mask = Decoded(QStringLiteral("resources/body_mask.png"));
   for (const SampleCount& row : rows) {
     SCOPED_TRACE(row.file.toStdString());
     const QString path = SourcePath(QStringLiteral("samples/") + row.file);
     const QSize size = QImageReader(path).size();
     EXPECT_EQ(size.isValid() ? size : QSize(0, 0), QSize(row.width, row.height));
     int64_t selected = 0, smart = 0;
-    if (reader.Read(LocalPath(path)) != nullptr) Recount(reader.Pixels(), &selected, &smart);
+    if (reader.Read(LocalPath(path)) != nullptr) Recount(reader.Pixels(), mask, &selected, &smart);
     EXPECT_EQ(row.selected, selected);
     EXPECT_EQ(row.selectedWithSmartArea, smart);
-    char ratio[32];
-    std::snprintf(ratio, sizeof ratio, "%.2f", static_cast<double>(selected) * 100.0 / static_cast<double>(kBodyCount));
-    EXPECT_EQ(row.ratio.toStdString(), ratio);
+    EXPECT_EQ(row.ratio, QString::asprintf("%.2f", static_cast<double>(selected) * 100.0 / kBodyCount));
     // The unchanged drawing is the reference chart itself.
     if (row.file == QStringLiteral("blank.png")) {
       EXPECT_TRUE(reader.Pixels().convertToFormat(QImage::Format_RGBA8888) ==
@@ -163,7 +141,6 @@ TEST(ChartSamples, CountsAgreeWithARecountFromTheMask) {
 TEST(ChartGenerator, RedrawsTheCommittedImages) {
   ChartLayout layout;
   const ClassMap map = BuildChart(&layout);
-  EXPECT_EQ(map.Count(kBody), kBodyPixels);
   EXPECT_TRUE(MaskImage(map).convertToFormat(QImage::Format_RGBA8888) ==
               Decoded(QStringLiteral("resources/body_mask.png")));
   EXPECT_TRUE(BlankChartImage(map).convertToFormat(QImage::Format_RGBA8888) ==
@@ -171,19 +148,17 @@ TEST(ChartGenerator, RedrawsTheCommittedImages) {
   // The tool-bar strip, each command's image where the tool bar takes it.
   EXPECT_TRUE(ToolbarStrip(SourcePath(QStringLiteral("resources/icons"))).convertToFormat(QImage::Format_RGBA8888) ==
               Decoded(QStringLiteral("resources/toolbar.png")));
-  for (const auto& [id, svg] : {std::pair<unsigned, const char*>{res::ID_FILE_OPEN, "open.svg"},
-                                {res::ID_FILE_OPEN_FOLDER, "openfolder.svg"},
-                                {res::ID_COMPARE_FILES, "compare.svg"},
-                                {res::ID_SMART_AREA, "smartarea.svg"},
-                                {res::ID_ENABLE_PROBE, "probe.svg"},
-                                {res::ID_RESULTS, "results.svg"},
-                                {res::ID_APP_ABOUT, "about.svg"},
-                                {res::ID_PROGRAM_GUIDE, "guide.svg"}}) {
+  const std::pair<unsigned, const char*> buttons[] = {
+      {res::ID_FILE_OPEN, "open.svg"},        {res::ID_FILE_OPEN_FOLDER, "openfolder.svg"},
+      {res::ID_COMPARE_FILES, "compare.svg"}, {res::ID_SMART_AREA, "smartarea.svg"},
+      {res::ID_ENABLE_PROBE, "probe.svg"},    {res::ID_RESULTS, "results.svg"},
+      {res::ID_APP_ABOUT, "about.svg"},       {res::ID_PROGRAM_GUIDE, "guide.svg"}};
+  for (const auto& [id, svg] : buttons) {
     EXPECT_EQ(ToolbarIconFiles().value(res::ToolBarImageIndex(id)), QString::fromLatin1(svg));
   }
+  const QString svg = SourcePath(QStringLiteral("resources/icons/varenko.svg"));
   for (const int size : kIconSizes) {
-    const QString png = QStringLiteral("resources/icons/varenko_%1.png").arg(size);
-    EXPECT_TRUE(RenderSvg(SourcePath(QStringLiteral("resources/icons/varenko.svg")), size) == Decoded(png)) << size;
+    EXPECT_TRUE(RenderSvg(svg, size) == Decoded(QStringLiteral("resources/icons/varenko_%1.png").arg(size))) << size;
   }
   // The labels come from an installed font; without it they would differ.
   if (QFontInfo(QFont(QStringLiteral("Liberation Sans"))).family() == QStringLiteral("Liberation Sans")) {
