@@ -93,7 +93,6 @@ TEST(Clipboard, HoldsAnOpaqueCopyOfTheImage) {
   ASSERT_EQ(back.size(), image.size());
   EXPECT_EQ(reinterpret_cast<const uint32_t*>(back.constScanLine(1))[2], 0xFF14DC64u);
   EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.constScanLine(1))[2], 0x0014DC64u);
-  EXPECT_FALSE(PutImageOnClipboard(QImage()));
 }
 
 // Every write reaches the file at once; a threshold stays a text ("16.00"
@@ -170,7 +169,6 @@ TEST(Text, NumbersArePrintedAndReadAsInTheCLocaleWhateverTheUsersLocale) {
     EXPECT_EQ(ScanLeadingDouble(QString::fromUtf8(n.text)), n.value) << n.text;
     EXPECT_EQ(ParseLeadingDouble(QString::fromUtf8(n.text)), n.value.value_or(0.0)) << n.text;
   }
-  EXPECT_TRUE(std::isnan(ParseLeadingDouble(QStringLiteral("nan"))));
   std::setlocale(LC_NUMERIC, previous.c_str());
   unsetenv("LOCPATH");
   if (std::string(native) != "1,5") GTEST_SKIP() << "no locale with a decimal comma could be made here";
