@@ -27,7 +27,6 @@ namespace {
 // What Bitmap::FromFile gave before PNG files were decoded on their own, at
 // a scale of 1 whatever an '@' in the name says, as the program shows them.
 QImage ReadWithQt(QImageReader&& reader) {
-  QImageReader::setAllocationLimit(kImageAllocationLimitMb);
   reader.setAutoTransform(false);
   QImage image = reader.read();
   if (image.isNull()) return image;
@@ -107,6 +106,7 @@ TEST(PngDecode, CorpusAndSampleFilesDecodeAsQtOrAsTheirTwin) {
   for (const QString& name : QDir(SourcePath(QStringLiteral("samples"))).entryList({QStringLiteral("*.png")})) {
     paths << SourcePath(QStringLiteral("samples/") + name);
   }
+  QImageReader::setAllocationLimit(kImageAllocationLimitMb);  // the program's, set once before the threads
   std::atomic<int> unreadable = 0;
   std::atomic<qsizetype> next = 0;
   const auto decode = [&] {
@@ -232,6 +232,7 @@ TEST(PngDecode, MutatedDrawingsDecodeAsQtOrNotAtAll) {
   for (const char* name : {"drawing_rgb.png", "drawing_rgba.png", "drawing_palette.png"}) {
     seeds.push_back(ReadAll(CorpusPath(QString::fromLatin1(name))));
   }
+  QImageReader::setAllocationLimit(kImageAllocationLimitMb);
   std::mt19937 random(1605);
   int decoded = 0, quick = 0;
   for (int i = 0; i < 1200; ++i) {
