@@ -1,10 +1,8 @@
-#include "framework/application.h"
 #include "framework/clipboard.h"
-#include "framework/dialogunits.h"
 #include "framework/files.h"
-#include "framework/geometry.h"
-#include "framework/imagetext.h"
-#include "framework/waitcursor.h"
+#include "framework/profile.h"
+#include "framework/prompts.h"
+#include "framework/text.h"
 #include "tests/support/testsupport.h"
 
 #include <QClipboard>
@@ -12,102 +10,21 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
-#include <QStandardPaths>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-
-namespace {
-
-TEST(Geometry, RightAndBottomLieOutside) {
-  const Rect r{4, 24, 400, 616};
-  EXPECT_EQ(r.Width(), 396);
-  EXPECT_EQ(r.Height(), 592);
-  EXPECT_TRUE(r.Contains({4, 24}));
-  EXPECT_TRUE(r.Contains({399, 615}));
-  EXPECT_FALSE(r.Contains({400, 100}));
-  EXPECT_FALSE(r.Contains({100, 616}));
-  EXPECT_TRUE((Rect{5, 5, 5, 9}).IsEmpty());
-  EXPECT_FALSE(r.IsEmpty());
-}
-
-int EarlyReturn(bool early) {
-  WaitCursor wait;
-  if (early) return 1;
-  wait.Restore();
-  return 2;
-}
-
-TEST(WaitCursor, EndsOnEveryWayOut) {
-  EXPECT_FALSE(WaitCursor::IsShowing());
-  {
-    WaitCursor wait;
-    EXPECT_TRUE(WaitCursor::IsShowing());
-    wait.Restore();
-    EXPECT_FALSE(WaitCursor::IsShowing());
-    wait.Restore();  // a second end leaves other cursors alone
-  }
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  EarlyReturn(true);
-  EarlyReturn(false);
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  {
-    WaitCursor outer;
-    { WaitCursor inner; }
-    EXPECT_TRUE(WaitCursor::IsShowing());
-  }
-  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-}
-
-TEST(DialogUnits, ScaleWithTheFont) {
-  const DialogUnits units(DialogUnits::DialogFont());
-  ASSERT_GT(units.baseX(), 2);
-  ASSERT_GT(units.baseY(), 6);
-  EXPECT_EQ(units.ToPixels(0, 0, 4, 8), QRect(0, 0, units.baseX(), units.baseY()));
-  // Positions and sizes round separately but edges stay consistent:
-  // a control ending where the next one starts leaves no gap.
-  const QRect a = units.ToPixels(7, 7, 50, 14);
-  const QRect b = units.ToPixels(57, 7, 50, 14);
-  EXPECT_EQ(a.left() + a.width(), b.left());
-  QFont big = DialogUnits::DialogFont();
-  big.setPointSize(16);
-  EXPECT_GT(DialogUnits(big).ToPixelsX(100), units.ToPixelsX(100));
-}
-
-TEST(Clipboard, HoldsAnOpaqueCopyOfTheImage) {
-  // Pixel work leaves the fourth byte 0; the clipboard gets it as 255 and
-  // the owner's image keeps its own bytes.
-  QImage image(3, 2, QImage::Format_RGB32);
-  for (int y = 0; y < 2; ++y) std::fill_n(reinterpret_cast<uint32_t*>(image.scanLine(y)), 3, 0x0014DC64u);
-  ASSERT_TRUE(PutImageOnClipboard(image));
-  const QImage back = QGuiApplication::clipboard()->image();
-  ASSERT_EQ(back.size(), image.size());
-  EXPECT_EQ(back.pixel(2, 1), 0xFF14DC64u);
-  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.constScanLine(1))[2], 0x0014DC64u);
-  EXPECT_FALSE(PutImageOnClipboard(QImage()));
-}
-
-TEST(ImageText, ArialAtAnEmOfGivenPixelsWhateverTheResolution) {
-  EXPECT_EQ(ImageTextEm(3508), 47);
-  EXPECT_EQ(ImageTextEm(3507), 47);
-  EXPECT_EQ(ImageTextEm(37), 0);
-  EXPECT_EQ(ImageTextEm(38), 1);
-  for (const int dotsPerMeter : {2835, 3780, 11811}) {
-    QImage image(10, 10, QImage::Format_RGB32);
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    QPainter painter(&image);
-    painter.setFont(ImageText(painter, 47).font());
-    // Liberation Sans is drawn for Arial; without it the text would be wider
-    // or drawn as empty boxes.
-    EXPECT_EQ(painter.fontInfo().family(), QStringLiteral("Liberation Sans")) << dotsPerMeter;
-    EXPECT_EQ(painter.fontInfo().pixelSize(), 47) << dotsPerMeter;
-  }
-}
-
-}  // namespace
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -129,12 +46,10 @@ TEST(WriteWholeFile, ReplacesAFileWholeOrLeavesItAsItWas) {
 
   // A write that fails part-way (the file-size limit stands in for a full
   // disk) keeps the old file and says so.
-  bool written = true;
-  {
+  EXPECT_FALSE([&] {
     const FileSizeLimit full(1000);
-    written = WriteWholeFile(path, text);
-  }
-  EXPECT_FALSE(written);
+    return WriteWholeFile(path, text);
+  }());
   EXPECT_EQ(Contents(path), QByteArray("old"));
 
   // Places where no file can be made.
@@ -143,13 +58,120 @@ TEST(WriteWholeFile, ReplacesAFileWholeOrLeavesItAsItWas) {
   EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("Results.txt")});
 }
 
-TEST(DesktopPath, EndsWithExactlyOneSeparator) {
-  QString path = QStringLiteral("untouched");
-  Application::GetDesktopPath(path);
-  ASSERT_FALSE(path.isEmpty());
-  EXPECT_TRUE(path.endsWith(QDir::separator()));
-  EXPECT_FALSE(path.endsWith(QString(2, QDir::separator())));
-  EXPECT_EQ(QDir::cleanPath(path), QDir::cleanPath(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)));
+// Listed and opened by the bytes of their names, regular files and links
+// to them only: nothing else, FIFOs included, is opened, nor waited on.
+TEST(Files, OnlyRegularFilesAreListedAndOpened) {
+  const QString dir = TempDir();
+  const QByteArray base = LocalPath(dir) + '/';
+  SaveText(QStringLiteral("a.PNG"), dir);
+  SaveText(QStringLiteral("a.png.txt"), dir);
+  ::close(::open(base + "r\xe9sultat.png", O_CREAT | O_WRONLY, 0600));  // Latin-1: no valid UTF-8
+  ASSERT_TRUE(QDir(dir).mkdir(QStringLiteral("folder.png")));
+  ASSERT_EQ(::mkfifo(base + "fifo.png", 0600), 0);
+  ASSERT_EQ(::symlink("a.PNG", base + "link.png"), 0);
+  ASSERT_EQ(::symlink("/dev/zero", base + "zero.png"), 0);
+  QStringList names;
+  for (const FolderFile& file : ListFolderFiles(dir, QStringLiteral(".png"))) {
+    names << file.name;
+    EXPECT_NE(OpenRegularFile(base + file.localName), nullptr) << file.localName.constData();
+  }
+  names.sort();
+  EXPECT_EQ(names, (QStringList{"a.PNG", "link.png", QStringLiteral("r\uFFFDsultat.png")}));
+  for (const char* name : {"fifo.png", "folder.png", "zero.png", "missing.png"}) {
+    EXPECT_EQ(OpenRegularFile(base + name), nullptr) << name;
+  }
+  ::unlink(base + "r\xe9sultat.png");  // Qt cannot remove what it cannot name
+}
+
+TEST(Clipboard, HoldsAnOpaqueCopyOfTheImage) {
+  // Pixel work leaves the fourth byte 0; the clipboard gets it as 255 and
+  // the owner's image keeps its own bytes.
+  QImage image(3, 2, QImage::Format_RGB32);
+  for (int y = 0; y < 2; ++y) std::fill_n(reinterpret_cast<uint32_t*>(image.scanLine(y)), 3, 0x0014DC64u);
+  ASSERT_TRUE(PutImageOnClipboard(image));
+  const QImage back = QGuiApplication::clipboard()->image();
+  ASSERT_EQ(back.size(), image.size());
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(back.constScanLine(1))[2], 0xFF14DC64u);
+  EXPECT_EQ(reinterpret_cast<const uint32_t*>(image.constScanLine(1))[2], 0x0014DC64u);
+}
+
+// Every write reaches the file at once; a threshold stays a text ("16.00"
+// must not come back as 16); an entry without an integer gives the default.
+TEST(Profile, WritesReachTheFileAtOnceAndTextsStayTexts) {
+  const QString file = TempDir() + QStringLiteral("/settings.ini");
+  const QString options = QStringLiteral("Options");
+  Profile profile(file);
+  EXPECT_TRUE(profile.WriteProfileString(options, QStringLiteral("CS Threshold"), QStringLiteral("16.00")));
+  EXPECT_TRUE(Contents(file).contains("16.00"));
+  EXPECT_TRUE(profile.WriteProfileString(options, QStringLiteral("Probe"), QStringLiteral("yes")));
+  EXPECT_TRUE(profile.WriteInt(QStringLiteral("ApplicationLook"), 205));
+  EXPECT_TRUE(Contents(file).contains("ApplicationLook=205"));
+  EXPECT_EQ(profile.GetProfileString(options, QStringLiteral("CS Threshold")), QStringLiteral("16.00"));
+  EXPECT_EQ(profile.GetProfileInt(options, QStringLiteral("Probe"), 7), 7);
+  EXPECT_EQ(profile.GetProfileInt(QStringLiteral("Workspace"), QStringLiteral("ApplicationLook"), 217), 205);
+}
+
+// Records every question, answers from its queue (empty, it cancels), and
+// gives the prompts back to the outer ones when it ends.
+TEST(ScriptedPrompts, RecordsQuestionsAnswersFromItsQueueAndRestoresTheOuterOnes) {
+  ScriptedPrompts outer;
+  {
+    ScriptedPrompts prompts;
+    prompts.Answer(QStringLiteral("/data/a.png"));
+    prompts.Answer(std::nullopt);
+    Prompts::Current().MessageBox(QStringLiteral("No files"), MessageIcon::Error);
+    EXPECT_EQ(Prompts::Current().OpenFile({QString(), QStringLiteral("/data"), QString(), QString()}),
+              QStringLiteral("/data/a.png"));
+    EXPECT_EQ(Prompts::Current().BrowseForFolder(QStringLiteral("Folder:"), QStringLiteral("/")), std::nullopt);
+    EXPECT_EQ(Prompts::Current().SaveFile({}), std::nullopt);
+    ASSERT_EQ(prompts.records().size(), 4u);
+    EXPECT_EQ(prompts.records()[1].options.initialDir, QStringLiteral("/data"));
+    EXPECT_EQ(prompts.records()[2].options.initialDir, QStringLiteral("/"));
+    EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("No files")});
+  }
+  EXPECT_EQ(&Prompts::Current(), &outer);
+}
+
+// Format, ParseLeadingDouble and ScanLeadingDouble under a locale whose
+// numbers have a decimal comma, made here from a source of that alone: the
+// system may have none.
+TEST(Text, NumbersArePrintedAndReadAsInTheCLocaleWhateverTheUsersLocale) {
+  const QTemporaryDir dir;
+  QFile source(dir.filePath(QStringLiteral("comma.src")));
+  ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+  source.write(
+      "LC_CTYPE\ncopy \"POSIX\"\nEND LC_CTYPE\nLC_NUMERIC\ndecimal_point \",\"\ngrouping -1\nEND LC_NUMERIC\n");
+  source.close();
+  // A path, not a name: a name would go into the system's locales.
+  QProcess::execute(QStringLiteral("localedef"),
+                    {QStringLiteral("-c"), QStringLiteral("-i"), source.fileName(), QStringLiteral("-f"),
+                     QStringLiteral("ANSI_X3.4-1968"), dir.filePath(QStringLiteral("comma"))});
+  setenv("LOCPATH", dir.path().toUtf8().constData(), 1);
+  const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+  char native[8] = "";
+  if (std::setlocale(LC_NUMERIC, "comma") != nullptr) std::snprintf(native, sizeof native, "%.1f", 1.5);
+
+  EXPECT_EQ(Format("%.2f", 16.0), QStringLiteral("16.00"));
+  EXPECT_EQ(Format("Ratio: %.2f%%, %d of %zd", 12.345, 3, ptrdiff_t{12}), QStringLiteral("Ratio: 12.35%, 3 of 12"));
+  EXPECT_EQ(Format("File: %s and %s", QStringLiteral("Zeichnung_ä.png"), "plain"),
+            QStringLiteral("File: Zeichnung_ä.png and plain"));
+  const QString longText(1000, QLatin1Char('x'));  // beyond the first buffer
+  EXPECT_EQ(Format("<%s>", longText), QLatin1Char('<') + longText + QLatin1Char('>'));
+
+  // The longest leading number; nothing (or 0) without one.
+  const struct {
+    const char* text;
+    std::optional<double> value;
+  } numbers[] = {{"16", 16.0}, {" 16.5x", 16.5},  {"\t\n-2.25", -2.25},     {"16,5", 16.0}, {"1e2", 100.0}, {".5", 0.5},
+                 {"0", 0.0},   {"inf", INFINITY}, {"-Infinity", -INFINITY}, {"abc", {}},    {"", {}},       {"   ", {}},
+                 {"x16", {}},  {"-", {}}};
+  for (const auto& n : numbers) {
+    EXPECT_EQ(ScanLeadingDouble(QString::fromUtf8(n.text)), n.value) << n.text;
+    EXPECT_EQ(ParseLeadingDouble(QString::fromUtf8(n.text)), n.value.value_or(0.0)) << n.text;
+  }
+  std::setlocale(LC_NUMERIC, previous.c_str());
+  unsetenv("LOCPATH");
+  if (std::string(native) != "1,5") GTEST_SKIP() << "no locale with a decimal comma could be made here";
 }
 
 }  // namespace
