@@ -8,10 +8,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -52,54 +52,58 @@ TEST(ExportReference, WritesTheChartByteForByteOrKeepsWhatWasThere) {
   const char* const kDone = "The file was exported successfully";
   const char* const kFailed = "The file could not be exported";
   struct Case {
-    const char* what;
     QString answer;     // empty: the user cancels
     QByteArray before;  // the file there before, if any
     bool readOnly;
+    long long limit;  // a file-size limit standing in for a full disk; 0: none
     const char* message;
   };
   const Case cases[] = {
-      {"the offered name on the desktop", onDesktop, {}, false, kDone},
-      {"the same name again", onDesktop, chart.left(100), false, kDone},
-      {"a read-only file", dir + QStringLiteral("/locked.png"), "old", true, kDone},
-      {"a name without extension", dir + QStringLiteral("/Reference"), {}, false, kDone},
-      {"a place where no file can be made", QStringLiteral("/proc/x.png"), {}, false, kFailed},
-      {"a folder that does not exist", dir + QStringLiteral("/none/x.png"), {}, false, kFailed},
-      {"a folder of that name", dir, {}, false, kFailed},
-      {"cancel", QString(), {}, false, nullptr},
+      {onDesktop, {}, false, 0, kDone},  // the offered name
+      {onDesktop, chart.left(100), false, 0, kDone},
+      {dir + QStringLiteral("/locked.png"), "old", true, 0, kDone},
+      {dir + QStringLiteral("/Reference"), {}, false, 0, kDone},  // no extension is added
+      {dir + QStringLiteral("/full.png"), "old", false, 1000, kFailed},
+      {QStringLiteral("/proc/x.png"), {}, false, 0, kFailed},
+      {dir + QStringLiteral("/none/x.png"), {}, false, 0, kFailed},
+      {dir, {}, false, 0, kFailed},  // a folder of that name
+      {QString(), {}, false, 0, nullptr},
   };
   CVarenkoApp app;
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.answer.toStdString());
     if (!c.before.isEmpty()) {
-      ASSERT_EQ(SaveText(QFileInfo(c.answer).fileName(), QFileInfo(c.answer).path(), c.before), c.answer) << c.what;
+      ASSERT_EQ(SaveText(QFileInfo(c.answer).fileName(), QFileInfo(c.answer).path(), c.before), c.answer);
     }
     if (c.readOnly) {
-      ASSERT_TRUE(QFile::setPermissions(c.answer, QFileDevice::ReadOwner)) << c.what;
+      ASSERT_TRUE(QFile::setPermissions(c.answer, QFileDevice::ReadOwner));
     }
     ScriptedPrompts prompts;
     prompts.Answer(c.answer.isEmpty() ? std::nullopt : std::optional<QString>(c.answer));
-    ASSERT_TRUE(app.OnCommand(res::ID_EXPORT_REFERENCE));
-
-    ASSERT_FALSE(prompts.records().empty()) << c.what;
+    {
+      std::unique_ptr<FileSizeLimit> full(c.limit > 0 ? new FileSizeLimit(c.limit) : nullptr);
+      ASSERT_TRUE(app.OnCommand(res::ID_EXPORT_REFERENCE));
+    }
+    ASSERT_FALSE(prompts.records().empty());
     const FileDialogOptions& asked = prompts.records()[0].options;
     EXPECT_EQ(prompts.records()[0].kind, ScriptedPrompts::Kind::SaveFile);
-    EXPECT_EQ(asked.initialDir, desktop);
-    EXPECT_EQ(asked.fileName, QStringLiteral("Reference.png"));
-    EXPECT_EQ(asked.filter, QStringLiteral("PNG Files (*.png)"));
+    EXPECT_EQ(QStringList({asked.initialDir, asked.fileName, asked.filter}),
+              QStringList({desktop, QStringLiteral("Reference.png"), QStringLiteral("PNG Files (*.png)")}));
     if (c.message == nullptr) {
-      EXPECT_EQ(prompts.records().size(), 1u) << c.what;
+      EXPECT_EQ(prompts.records().size(), 1u);
       continue;
     }
-    EXPECT_EQ(prompts.Messages(), QStringList{QString::fromLatin1(c.message)}) << c.what;
+    EXPECT_EQ(prompts.Messages(), QStringList{QString::fromLatin1(c.message)});
     EXPECT_EQ(prompts.records().back().icon, c.message == kDone ? MessageIcon::Information : MessageIcon::Error);
     if (c.message == kDone) {
-      EXPECT_EQ(Contents(c.answer), chart) << c.what;
+      EXPECT_EQ(Contents(c.answer), chart);
+    } else if (!c.before.isEmpty()) {
+      EXPECT_EQ(Contents(c.answer), c.before);
     } else {
-      EXPECT_FALSE(QFileInfo(c.answer).isFile()) << c.what;
+      EXPECT_FALSE(QFileInfo(c.answer).isFile());
     }
   }
-  // Only the names asked for were written: nothing gained an extension.
-  EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"Reference", "locked.png"}));
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"Reference", "full.png", "locked.png"}));
 }
 
 TEST(ProgramGuide, OpensTheGuideBesideTheProgramWhateverTheWorkingFolder) {
@@ -117,7 +121,6 @@ TEST(ProgramGuide, OpensTheGuideBesideTheProgramWhateverTheWorkingFolder) {
   ScriptedPrompts prompts;
   ASSERT_TRUE(app.OnCommand(res::ID_PROGRAM_GUIDE));
   EXPECT_TRUE(opened.urls.empty());
-
   SaveText(QStringLiteral("Varenko_Application_Guide.pdf"), QCoreApplication::applicationDirPath(), "%PDF-1.4");
   app.OnCommand(res::ID_PROGRAM_GUIDE);
   EXPECT_EQ(opened.urls, std::vector<QUrl>{QUrl::fromLocalFile(guide)});
@@ -127,20 +130,9 @@ TEST(ProgramGuide, OpensTheGuideBesideTheProgramWhateverTheWorkingFolder) {
   QDir::setCurrent(previous);
 }
 
-TEST(AboutBox, ShowsTheProgramAndItsMakerAndClosesWithOkEscOrTheCloseBox) {
+TEST(AboutBox, TheLinkMailsTheMakerAndOkEscOrTheCloseBoxClose) {
   CAboutDlg dialog;
-  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About Varenko"));
-  QStringList texts;
-  for (const QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
-  const QString all = texts.join(QLatin1Char('\n'));
-  for (const char* shown : {"Varenko, Version 1.1.0", "Kestrune", "For license information please read the user guide",
-                            "For more information contact:", "support@kestrune.example"}) {
-    EXPECT_TRUE(all.contains(QString::fromUtf8(shown))) << shown;
-  }
-  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
-
   {
-    // The link opens its target through the system.
     OpenedUrls opened;
     const QRegularExpressionMatch link =
         QRegularExpression(QStringLiteral("href=\"([^\"]*)\"")).match(dialog.Link()->text());
@@ -148,8 +140,7 @@ TEST(AboutBox, ShowsTheProgramAndItsMakerAndClosesWithOkEscOrTheCloseBox) {
     emit dialog.Link()->linkActivated(link.captured(1));
     EXPECT_EQ(opened.urls, std::vector<QUrl>{QUrl(QStringLiteral("mailto:support@kestrune.example"))});
   }
-
-  const std::vector<std::function<void()>> endings = {
+  const std::function<void()> endings[] = {
       [&] { dialog.OkButton()->click(); },
       [&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
       [&] { dialog.close(); },

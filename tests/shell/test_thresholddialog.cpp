@@ -22,91 +22,62 @@ void Store(const QString& text) {
   Profile::Instance().WriteProfileString(QStringLiteral("Options"), QString::fromLatin1(kThresholdEntry), text);
 }
 
-class ThresholdDialog : public ::testing::Test {
- protected:
-  void SetUp() override { Profile::Instance().Settings().clear(); }
-
-  // Opens the dialog, types the text and presses OK; returns whether the
-  // dialog closed.
-  bool Enter(const QString& text) {
-    CDlgThreshold dialog;
-    dialog.show();
-    dialog.Edit()->setText(text);
-    dialog.OkButton()->click();
-    const bool closed = dialog.result() == QDialog::Accepted && !dialog.isVisible();
-    return closed;
-  }
-
+TEST(ThresholdDialog, StoresNumbersFromZeroToHundredAndRefusesTheRest) {
+  Profile::Instance().Settings().clear();
   ScriptedPrompts prompts;
-};
-
-TEST_F(ThresholdDialog, ShowsTheStoredTextAsItStands) {
   {
+    // The default shows as 16 and is stored with two decimals.
     CDlgThreshold dialog;
     dialog.show();
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Set CS Threshold"));
     EXPECT_EQ(dialog.Edit()->text(), QStringLiteral("16"));
-    EXPECT_EQ(dialog.m_dThreshold, 16.0);
     dialog.OkButton()->click();
+    EXPECT_EQ(Stored(), QStringLiteral("16.00"));
   }
-  EXPECT_EQ(Stored(), QStringLiteral("16.00"));
-  Store(QStringLiteral("16.125"));
-  CDlgThreshold dialog;
-  dialog.show();
-  EXPECT_EQ(dialog.Edit()->text(), QStringLiteral("16.125"));
-  EXPECT_TRUE(prompts.Messages().isEmpty());
-}
-
-TEST_F(ThresholdDialog, StoresNumbersFromZeroToHundredWithTwoDecimals) {
-  const std::pair<const char*, const char*> accepted[] = {
-      {"0", "0.00"},    {"100", "100.00"},    {"16,5", "16.00"}, {"12abc", "12.00"}, {"1e2", "100.00"},
-      {" 7.5", "7.50"}, {"99.999", "100.00"}, {"0.004", "0.00"}, {"-0", "-0.00"},
+  const char* const range = "Please select a value between 0 and 100";
+  const char* const number = "Enter a number.";
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"0", "0.00", nullptr},        {"100", "100.00", nullptr}, {"16,5", "16.00", nullptr},
+      {"12abc", "12.00", nullptr},   {"1e2", "100.00", nullptr}, {" 7.5", "7.50", nullptr},
+      {"99.999", "100.00", nullptr}, {"0.004", "0.00", nullptr}, {"-0", "-0.00", nullptr},
+      {"-0.01", nullptr, range},     {"100.01", nullptr, range}, {"inf", nullptr, range},
+      {"-inf", nullptr, range},      {"nan", nullptr, range},    {"1e3", nullptr, range},
+      {"abc", nullptr, number},      {"", nullptr, number},      {"  ", nullptr, number},
+      {"%", nullptr, number},
   };
-  for (const auto& [typed, stored] : accepted) {
-    EXPECT_TRUE(Enter(QString::fromLatin1(typed))) << typed;
-    EXPECT_EQ(Stored(), QString::fromLatin1(stored)) << typed;
-  }
-  EXPECT_TRUE(prompts.Messages().isEmpty());
-}
-
-TEST_F(ThresholdDialog, RefusesValuesOutOfRange) {
-  Store(QStringLiteral("20.00"));
-  for (const char* typed : {"-0.01", "100.01", "inf", "-inf", "nan", "1e3"}) {
-    prompts.Clear();
-    EXPECT_FALSE(Enter(QString::fromLatin1(typed))) << typed;
-    ASSERT_EQ(prompts.records().size(), 1u) << typed;
-    EXPECT_EQ(prompts.records()[0].text, QStringLiteral("Please select a value between 0 and 100"));
-    EXPECT_EQ(prompts.records()[0].icon, MessageIcon::Error);
-    EXPECT_EQ(Stored(), QStringLiteral("20.00")) << typed;
-  }
-}
-
-TEST_F(ThresholdDialog, AskForANumberWhenThereIsNone) {
-  Store(QStringLiteral("20.00"));
-  for (const char* typed : {"abc", "", "  ", "%"}) {
+  for (const auto& [typed, stored, message] : cases) {
+    Store(QStringLiteral("20.00"));
     prompts.Clear();
     CDlgThreshold dialog;
     dialog.show();
     dialog.Edit()->setText(QString::fromLatin1(typed));
     dialog.OkButton()->click();
+    EXPECT_EQ(Stored(), QString::fromLatin1(stored ? stored : "20.00")) << typed;
+    if (message == nullptr) {
+      EXPECT_EQ(dialog.result(), QDialog::Accepted) << typed;
+      EXPECT_TRUE(prompts.records().empty()) << typed;
+      continue;
+    }
+    // The dialog stays open after the message; Cancel keeps the stored value.
     EXPECT_TRUE(dialog.isVisible()) << typed;
-    EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("Enter a number.")}) << typed;
-    EXPECT_EQ(prompts.records()[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(dialog.Edit()->selectedText(), dialog.Edit()->text());
-    // Cancel after the message keeps what was stored.
+    EXPECT_EQ(prompts.Messages(), QStringList{QString::fromLatin1(message)}) << typed;
+    EXPECT_EQ(prompts.records()[0].icon, message == range ? MessageIcon::Error : MessageIcon::Warning) << typed;
+    if (message == number) {
+      EXPECT_EQ(dialog.Edit()->selectedText(), dialog.Edit()->text()) << typed;
+    }
     dialog.CancelButton()->click();
-    EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(Stored(), QStringLiteral("20.00"));
+    EXPECT_EQ(Stored(), QStringLiteral("20.00")) << typed;
   }
-}
 
-TEST_F(ThresholdDialog, AStoredTextWithoutANumberIsReportedAsTheDialogOpens) {
-  Store(QStringLiteral("high"));
-  CDlgThreshold dialog;
-  dialog.show();
-  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("Enter a number.")});
-  EXPECT_EQ(dialog.Edit()->text(), QStringLiteral("high"));
-  EXPECT_EQ(dialog.m_dThreshold, 0.0);
+  // A stored text is shown as it stands; one without a number is reported
+  // as the dialog opens.
+  for (const char* text : {"16.125", "high"}) {
+    Store(QString::fromLatin1(text));
+    prompts.Clear();
+    CDlgThreshold dialog;
+    dialog.show();
+    EXPECT_EQ(dialog.Edit()->text(), QString::fromLatin1(text));
+    EXPECT_EQ(prompts.Messages().size(), text[0] == 'h' ? 1 : 0) << text;
+  }
 }
 
 TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
@@ -123,6 +94,7 @@ TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
     EXPECT_TRUE(flags & Qt::WindowTitleHint);
     EXPECT_FALSE(flags & unwanted);
     EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), close);
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
   }
 }
 
