@@ -1,5 +1,4 @@
 #include "compare/comparedialog.h"
-#include "compare/overlay.h"
 #include "framework/bitmap.h"
 #include "framework/prompts.h"
 #include "framework/waitcursor.h"
@@ -20,15 +19,12 @@ namespace {
 
 QString Sample(const char* name) { return SourcePath(QStringLiteral("samples/") + QString::fromLatin1(name)); }
 
-QImage BlankChart() { return Bitmap::FromResource(res::IDB_BLANK_CHART_COMPARE)->Image(); }
-
 // Where the statistics lines start, left of the chart's figure.
 const QRect kLinesArea(0, 0, 560, 500);
 
 class CompareDialog : public ::testing::Test {
  protected:
   void SetUp() override { dialog_.show(); }
-
   void Choose(QPushButton* select, const std::optional<QString>& path) {
     prompts_.Answer(path);
     select->click();
@@ -40,41 +36,24 @@ class CompareDialog : public ::testing::Test {
     emit dialog_.DisplayCombo()->activated(index);
   }
   QImage Box() { return dialog_.m_btnPicture->grab(dialog_.m_btnPicture->contentsRect()).toImage(); }
-  QString LastInitialName() const { return prompts_.records().back().options.fileName; }
+  QImage Copied() {
+    dialog_.m_btnCopy->click();
+    return QGuiApplication::clipboard()->image();
+  }
 
   ScriptedPrompts prompts_;
   CDlgCompareFiles dialog_;
 };
 
-TEST_F(CompareDialog, OpensOnTheBlankChartAndCopiesItAtFullSize) {
-  EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), 0);
-  EXPECT_FALSE(dialog_.m_btnProcess->isEnabled());
-  EXPECT_TRUE(dialog_.m_btnCopy->isEnabled());
-  EXPECT_FALSE(Ink(Box(), Box().rect()).isNull());  // the chart's lines
-  dialog_.m_btnCopy->click();
-  EXPECT_EQ(QGuiApplication::clipboard()->image(), BlankChart());
-  // A clipboard that refuses: the user is told, it keeps what it held.
-  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
-  {
-    RefusingClipboard refusing;
-    dialog_.m_btnCopy->click();
-  }
-  EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("Clipboard error")});
-  EXPECT_EQ(prompts_.records()[0].icon, MessageIcon::Error);
-  EXPECT_FALSE(WaitCursor::IsShowing());
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
-}
-
 TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
+  // At first the blank chart shows, and is copied at full size.
+  EXPECT_FALSE(Ink(Box(), Box().rect()).isNull());
+  const QImage blank = Bitmap::FromResource(res::IDB_BLANK_CHART_COMPARE)->Image();
+  EXPECT_EQ(Copied(), blank);
   const QString size = QStringLiteral("The image does not have the correct dimensions");
-  struct Step {
-    std::function<void()> act;
-    QStringList messages;
-    int display;
-    bool process;
-    bool copy;
-  };
-  const Step steps[] = {
+  const std::tuple<std::function<void()>, QStringList, int, bool, bool> steps[] = {
+      // what the user does, the messages, then the display, Process, Copy
+      {[&] {}, {}, 0, false, true},
       {[&] { First("neck_shoulder.png"); }, {}, 1, false, true},
       {[&] { Second("low_back_leg.png"); }, {}, 2, true, true},
       {[&] { dialog_.m_btnProcess->click(); }, {}, 0, true, true},
@@ -88,19 +67,20 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
       {[&] { Display(0); }, {}, 0, false, false},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
+    const auto& [act, messages, display, process, copy] = steps[i];
     SCOPED_TRACE(i);
     prompts_.Clear();
-    steps[i].act();
-    EXPECT_EQ(prompts_.Messages(), steps[i].messages);
+    act();
+    EXPECT_EQ(prompts_.Messages(), messages);
     for (const auto& record : prompts_.records()) {
       EXPECT_TRUE(record.kind != ScriptedPrompts::Kind::Message || record.icon == MessageIcon::Error);
     }
-    EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), steps[i].display);
-    EXPECT_EQ(dialog_.m_btnProcess->isEnabled(), steps[i].process);
-    EXPECT_EQ(dialog_.m_btnCopy->isEnabled(), steps[i].copy);
+    EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), display);
+    EXPECT_EQ(dialog_.m_btnProcess->isEnabled(), process);
+    EXPECT_EQ(dialog_.m_btnCopy->isEnabled(), copy);
   }
   EXPECT_TRUE(dialog_.FirstFileEdit()->text().isEmpty());
-  EXPECT_EQ(dialog_.m_pResultImage->Image(), BlankChart());  // one drawing missing
+  EXPECT_EQ(dialog_.m_pResultImage->Image(), blank);  // one drawing missing
   // The empty first side is a white box, and nothing to copy.
   Display(1);
   EXPECT_TRUE(Ink(Box(), Box().rect()).isNull());
@@ -109,22 +89,22 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
 
   // A side's path is its next question's initial name; a typed path once
-  // the display choice took it in. Cancelling changes nothing.
-  Choose(dialog_.SelectSecondButton(), std::nullopt);
-  EXPECT_EQ(LastInitialName(), Sample("low_back_leg.png"));
-  EXPECT_EQ(prompts_.records().back().options.filter, QStringLiteral("PNG Files (*.png);;All Files (*.*)"));
+  // the display choice took it in.
+  auto asked = [&](QPushButton* select) {
+    Choose(select, std::nullopt);
+    return prompts_.records().back().options.fileName;
+  };
+  EXPECT_EQ(asked(dialog_.SelectSecondButton()), Sample("low_back_leg.png"));
   dialog_.FirstFileEdit()->setText(QStringLiteral("/typed.png"));
-  Choose(dialog_.SelectFirstButton(), std::nullopt);
-  EXPECT_EQ(LastInitialName(), QString());
+  EXPECT_EQ(asked(dialog_.SelectFirstButton()), QString());
   Display(1);
-  Choose(dialog_.SelectFirstButton(), std::nullopt);
-  EXPECT_EQ(LastInitialName(), QStringLiteral("/typed.png"));
+  EXPECT_EQ(asked(dialog_.SelectFirstButton()), QStringLiteral("/typed.png"));
 }
 
 TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   First("neck_shoulder.png");
   Second("low_back_leg.png");
-  const QImage first = Bitmap::FromFile(Sample("neck_shoulder.png"))->Image();
+  const QImage first = dialog_.m_pFirstImage->Image().copy();
   const QImage mask = dialog_.m_pMaskImage->Image().copy();
   dialog_.m_btnProcess->click();
   // The first drawing's marked body pixels, as the samples list them.
@@ -152,13 +132,11 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   Display(0);
   EXPECT_EQ(dialog_.m_nCommon, 30904u);
   EXPECT_EQ(dialog_.m_nFirstOnly + dialog_.m_nSecondOnly, 0u);
-  dialog_.m_btnCopy->click();
-  const QImage copy = QGuiApplication::clipboard()->image();
+  const QImage copy = Copied();
   EXPECT_EQ(copy.size(), QSize(3508, 2480));
   EXPECT_TRUE(Ink(copy, kLinesArea).isNull());
   // The box shows the green opaque, scaled once for all repaints.
   const QImage box = Box();
-  EXPECT_FALSE(Ink(box, box.rect()).isNull());
   bool green = false;
   for (int y = 0; y < box.height(); ++y) {
     for (int x = 0; x < box.width(); ++x) green = green || box.pixel(x, y) == qRgb(20, 220, 100);
@@ -167,14 +145,17 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   const qint64 scaled = dialog_.ScaledPicture().cacheKey();
   Box();
   EXPECT_EQ(dialog_.ScaledPicture().cacheKey(), scaled);
-}
 
-TEST(CompareStatistics, NineLinesFromTheCounts) {
-  EXPECT_EQ(StatisticsLines(2, 1, 1),
-            (QStringList{"first total (red + green): 3", "first only (red): 2", "second total (blue + green): 2",
-                         "second only (blue: 1", "common area (green): 1", "total area (first + second): 4",
-                         "common vs first: 33.33%", "common vs second: 50.00%", "common vs total: 25.00%"}));
-  EXPECT_EQ(StatisticsLines(500, 7, 1000).value(6), QStringLiteral("common vs first: 66.67%"));
+  // A clipboard that refuses: the user is told, it keeps what it held.
+  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+  prompts_.Clear();
+  {
+    RefusingClipboard refusing;
+    dialog_.m_btnCopy->click();
+  }
+  EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("Clipboard error")});
+  EXPECT_FALSE(WaitCursor::IsShowing());
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
 }
 
 TEST(CompareReferences, WithoutThemTheDialogEndsBeforeItShows) {

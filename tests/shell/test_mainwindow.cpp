@@ -5,13 +5,15 @@
 #include "resources/resource.h"
 #include "shell/application.h"
 #include "shell/customizedialog.h"
+#include "shell/looks.h"
 #include "shell/mainframe.h"
 #include "shell/view.h"
 #include "tests/support/testsupport.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
+#include <QDragEnterEvent>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,13 +21,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
-#include <QPrinter>
 #include <QProcess>
-#include <QProxyStyle>
-#include <QRegularExpression>
 #include <QSettings>
-#include <QStatusBar>
-#include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -33,15 +30,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <map>
 
 namespace {
 
-constexpr int kBodyPixels = 1517036;
-
-QString MakeDrawing(const QString& name, int w = 3508, int h = 2480) {
-  QImage image(w, h, QImage::Format_RGB32);
+QString MakeDrawing(const QString& name, QSize size = {30, 30}) {
+  QImage image(size, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter(&image).fillRect(850, 1000, 100, 100, Qt::red);
   return SavePng(image, name);
@@ -68,20 +62,14 @@ std::vector<unsigned> Buttons(QToolBar* bar) {
   return ids;
 }
 
+// The button that opens a bar's options stays at its end.
 QToolButton* CustomizeButton(QToolBar* bar) {
-  for (QAction* action : bar->actions()) {
-    if (action->objectName() == QStringLiteral("customizeButton")) {
-      return qobject_cast<QToolButton*>(bar->widgetForAction(action));
-    }
-  }
-  return nullptr;
+  return qobject_cast<QToolButton*>(bar->widgetForAction(bar->actions().last()));
 }
 
 QList<QWidget*> VisibleWindows() {
-  QList<QWidget*> windows;
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    if (widget->isVisible()) windows << widget;
-  }
+  QList<QWidget*> windows = QApplication::topLevelWidgets();
+  windows.removeIf([](QWidget* widget) { return !widget->isVisible(); });
   return windows;
 }
 
@@ -95,51 +83,38 @@ class MainWindow : public ::testing::Test {
   }
   static void TearDownTestSuite() { delete started_; }
   CMainFrame& Frame() { return started_->frame(); }
+  CVarenkoDoc& Doc() { return started_->doc(); }
   CommandActions& Actions() { return started_->frame().Actions(); }
-  static Started* started_;
+  static inline Started* started_ = nullptr;
 };
-Started* MainWindow::started_ = nullptr;
 
-TEST_F(MainWindow, StartsMaximisedAndEmptyAndEveryMenuAndDialogOpensAsItShould) {
+TEST_F(MainWindow, StartsMaximisedAndEmptyAndOpensItsMenusAndDialogsWhereAsked) {
   ASSERT_TRUE(started_->ok);
   EXPECT_EQ(VisibleWindows(), QList<QWidget*>{&Frame()});
   EXPECT_TRUE(Frame().isMaximized());
-  EXPECT_EQ(started_->doc().m_nBodyPixels, kBodyPixels);
-  EXPECT_TRUE(started_->doc().m_vecOriginal.empty());
-  // The message pane says "Ready" except while a command's prompt shows.
-  QStatusBar* status = Frame().StatusBar();
-  EXPECT_EQ(status->currentMessage(), QStringLiteral("Ready"));
-  QStatusTipEvent over(QStringLiteral("Open all the documents in a folder"));
-  QApplication::sendEvent(&Frame(), &over);
-  EXPECT_EQ(status->currentMessage(), over.tip());
-  QStatusTipEvent away{QString()};
-  QApplication::sendEvent(&Frame(), &away);
-  EXPECT_EQ(status->currentMessage(), QStringLiteral("Ready"));
-
-  // The keyboard's request opens the view's edit menu, with the commands
-  // that have no handler greyed; a right click opens nothing.
-  CVarenkoView& view = *Frame().View();
-  QList<QAction*> items;
+  EXPECT_EQ(Doc().m_nBodyPixels, 1517036);
+  EXPECT_TRUE(Doc().m_vecOriginal.empty());
+  // The keyboard's request opens the view's edit menu, the commands without
+  // a handler greyed; a right click opens nothing.
   for (auto reason : {QContextMenuEvent::Keyboard, QContextMenuEvent::Mouse}) {
-    items.clear();
+    QList<QAction*> items;
     QTimer::singleShot(0, [&items] {
       if (QWidget* popup = QApplication::activePopupWidget()) {
         items = popup->actions();
         popup->close();
       }
     });
-    QContextMenuEvent request(reason, QPoint(50, 50), view.mapToGlobal(QPoint(50, 50)));
-    QApplication::sendEvent(&view, &request);
+    QContextMenuEvent request(reason, QPoint(50, 50), Frame().View()->mapToGlobal(QPoint(50, 50)));
+    QApplication::sendEvent(Frame().View(), &request);
     QApplication::processEvents();
-    if (reason == QContextMenuEvent::Mouse) break;
+    if (reason == QContextMenuEvent::Mouse) {
+      EXPECT_TRUE(items.isEmpty());
+      continue;
+    }
     ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[0], Actions().Action(res::ID_EDIT_CUT));
-    EXPECT_FALSE(items[0]->isEnabled());
     EXPECT_EQ(items[1], Actions().Action(res::ID_EDIT_COPY));
-    EXPECT_FALSE(items[2]->isEnabled());
+    EXPECT_FALSE(items[0]->isEnabled() || items[2]->isEnabled());
   }
-  EXPECT_TRUE(items.isEmpty());
-
   // Compare Files opens the comparison.
   QString opened;
   QTimer::singleShot(0, [&opened] {
@@ -150,54 +125,34 @@ TEST_F(MainWindow, StartsMaximisedAndEmptyAndEveryMenuAndDialogOpensAsItShould) 
   });
   Actions().Action(res::ID_COMPARE_FILES)->trigger();
   EXPECT_EQ(opened, QStringLiteral("CDlgCompareFiles"));
-
-  // Printing draws the view onto a page.
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setOutputFormat(QPrinter::PdfFormat);
-  printer.setOutputFileName(TempDir() + QStringLiteral("/view.pdf"));
-  view.PrintTo(printer);
-  EXPECT_GT(QFileInfo(printer.outputFileName()).size(), 1000);
 }
 
 TEST_F(MainWindow, FilesOpenFromTheMenuTheRecentListAndADrop) {
   ScriptedPrompts prompts;
-  ASSERT_NE(started_->app.OpenDocumentFile(MakeDrawing(QStringLiteral("shown.png"), 30, 30)), nullptr);
+  ASSERT_NE(started_->app.OpenDocumentFile(MakeDrawing(QStringLiteral("shown.png"))), nullptr);
   // Open File empties the document even when the user cancels.
   prompts.Answer(std::nullopt);
   Actions().Action(res::ID_FILE_OPEN)->trigger();
   ASSERT_EQ(prompts.records().size(), 1u);
-  EXPECT_EQ(prompts.records()[0].kind, ScriptedPrompts::Kind::OpenFile);
-  EXPECT_TRUE(started_->doc().m_vecOriginal.empty());
-  EXPECT_EQ(started_->doc().m_nBodyPixels, kBodyPixels);
-
+  EXPECT_TRUE(Doc().m_vecOriginal.empty());
+  EXPECT_EQ(Doc().m_nBodyPixels, 1517036);
   // The recent list keeps four; an entry opens its file, one whose file is
   // gone leaves the list, and the list outlives the program.
   QStringList paths;
   for (int i = 0; i < 6; ++i) {
-    paths << MakeDrawing(QStringLiteral("recent%1.png").arg(i), 20, 20);
+    paths << MakeDrawing(QStringLiteral("recent%1.png").arg(i));
     ASSERT_NE(started_->app.OpenDocumentFile(paths.last()), nullptr);
   }
   RecentFileList& recent = *started_->app.GetRecentFileList();
   EXPECT_EQ(recent.Files(), (QStringList{paths[5], paths[4], paths[3], paths[2]}));
-  QMenu* file = Frame().MenuBar()->actions().first()->menu();
-  emit file->aboutToShow();
-  QStringList entries;
-  for (QAction* action : file->actions()) {
-    if (action->isVisible() && QRegularExpression(QStringLiteral("^&[0-9] ")).match(action->text()).hasMatch()) {
-      entries << action->text();
-    }
-  }
-  ASSERT_EQ(entries.size(), 4);
-  EXPECT_TRUE(entries[0].startsWith(QStringLiteral("&1 ")) && entries[0].endsWith(QStringLiteral("recent5.png")));
-  EXPECT_TRUE(entries[3].startsWith(QStringLiteral("&4 ")) && entries[3].endsWith(QStringLiteral("recent2.png")));
   Frame().SendCommand(res::ID_FILE_MRU_FILE1 + 2);
-  EXPECT_EQ(started_->doc().m_vecFileName, std::vector<QString>{paths[3]});
+  EXPECT_EQ(Doc().m_vecFileName, std::vector<QString>{paths[3]});
   QFile::remove(paths[2]);
   Frame().SendCommand(res::ID_FILE_MRU_FILE1 + 3);
   EXPECT_EQ(recent.Files().size(), 3);
   EXPECT_EQ(RecentFileList(Profile::Instance(), 4).Files(), recent.Files());
 
-  const QString dropped = MakeDrawing(QStringLiteral("dropped.png"), 30, 30);
+  const QString dropped = MakeDrawing(QStringLiteral("dropped.png"));
   QMimeData mime;
   mime.setUrls({QUrl::fromLocalFile(dropped)});
   QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -205,50 +160,33 @@ TEST_F(MainWindow, FilesOpenFromTheMenuTheRecentListAndADrop) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&Frame(), &drop);
-  EXPECT_EQ(started_->doc().m_vecFileName, std::vector<QString>{dropped});
+  EXPECT_EQ(Doc().m_vecFileName, std::vector<QString>{dropped});
 }
 
-double MeanDifference(const QImage& a, const QImage& b) {
-  double sum = 0;
-  const int w = std::min(a.width(), b.width());
-  const int h = std::min(a.height(), b.height());
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      const QRgb p = a.pixel(x, y);
-      const QRgb q = b.pixel(x, y);
-      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
-    }
-  }
-  return sum / (3.0 * w * h);
-}
-
-TEST_F(MainWindow, LooksAreMarkedAndDrawTheirBarsApartWithButtonsThatStandOut) {
+TEST_F(MainWindow, LooksAreMarkedApartAndShowEveryButton) {
   Actions().UpdateAll();
   EXPECT_TRUE(Actions().Action(217)->isChecked());  // the first run's look
   Actions().Action(205)->trigger();
-  EXPECT_TRUE(Actions().Action(205)->isChecked());
-  EXPECT_FALSE(Actions().Action(217)->isChecked());
+  EXPECT_TRUE(Actions().Action(205)->isChecked() && !Actions().Action(217)->isChecked());
   EXPECT_EQ(Profile::Instance().GetInt(QStringLiteral("ApplicationLook"), 0), 205);
+  for (auto [a, b] : {std::pair{206u, 207u}, {206u, 209u}, {207u, 209u}}) {
+    const Look la = LookFor(a), lb = LookFor(b);  // of one family, still apart
+    EXPECT_TRUE(la.style != lb.style || la.styleSheet != lb.styleSheet || la.palette != lb.palette) << a << "/" << b;
+  }
 
   QToolBar* bar = Frame().ToolBar();
-  Frame().SendCommand(res::ID_SMART_AREA);  // a checked button
-  std::map<unsigned, QImage> bars;
   for (unsigned look : {205u, 206u, 207u, 208u, 209u, 210u, 215u, 216u, 217u, 218u, 219u}) {
     Frame().OnApplicationLook(look);
     QApplication::processEvents();
-    QMenu* view = Frame().MenuBar()->actions()[2]->menu();
-    view->adjustSize();
-    view->setActiveAction(view->actions().first());
-    bars[look] = Frame().grab(QRect(0, 0, bar->geometry().right(), bar->geometry().bottom())).toImage();
-    bars[look + 1000] = view->grab().toImage();
     for (QAction* action : bar->actions()) {
       QWidget* button = bar->widgetForAction(action);
       if (button == nullptr || !action->data().isValid()) continue;
-      // The button as it shows when its command is enabled.
+      // The button as it shows when its command is enabled stands out of
+      // the bar.
       QImage image = button->grab().toImage();
-      QPainter painter(&image);
       const QPixmap icon = action->icon().pixmap(bar->iconSize());
       const QPoint at = image.rect().center() - icon.rect().center();
+      QPainter painter(&image);
       painter.fillRect(QRect(at, icon.size()), image.pixel(1, image.height() / 2));
       painter.drawPixmap(at, icon);
       painter.end();
@@ -268,13 +206,7 @@ TEST_F(MainWindow, LooksAreMarkedAndDrawTheirBarsApartWithButtonsThatStandOut) {
         if (qGray(customize.pixel(x, y)) < 100) dark |= QRect(x, y, 1, 1);
       }
     }
-    EXPECT_FALSE(dark.isEmpty()) << look;
-    EXPECT_LE(std::max(dark.width(), dark.height()), 10) << look;
-  }
-  Frame().SendCommand(res::ID_SMART_AREA);
-  // Looks of one family still look apart, in their bars and menus.
-  for (auto [a, b] : {std::pair{206u, 207u}, {206u, 209u}, {207u, 209u}}) {
-    EXPECT_GT(MeanDifference(bars[a], bars[b]) + MeanDifference(bars[a + 1000], bars[b + 1000]), 20) << a << "/" << b;
+    EXPECT_TRUE(!dark.isEmpty() && dark.width() <= 10 && dark.height() <= 10) << look;
   }
 }
 
@@ -284,54 +216,45 @@ TEST_F(MainWindow, TheCustomizeDialogShowsHidesMakesAndResetsBars) {
   CCustomizeDialog dialog(Frame());
   dialog.show();
   QApplication::processEvents();
-  // Labels with an access key name their list; every command shows whole.
-  for (QLabel* label : dialog.findChildren<QLabel*>()) {
-    if (label->text().contains(QLatin1Char('&'))) {
-      EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
-    }
-  }
+  // Labels name their lists; every command shows whole.
+  for (QLabel* label : dialog.findChildren<QLabel*>()) EXPECT_NE(label->buddy(), nullptr);
   QListWidget* commands = dialog.CommandList();
-  ASSERT_EQ(commands->count(), 8);
   for (int row = 0; row < commands->count(); ++row) {
-    QListWidgetItem* item = commands->item(row);
+    const QListWidgetItem* item = commands->item(row);
     EXPECT_LE(commands->visualItemRect(item).left() + commands->iconSize().width() +
                   commands->fontMetrics().horizontalAdvance(item->text()),
-              commands->viewport()->width())
-        << item->text().toStdString();
+              commands->viewport()->width());
   }
-  // Hiding a command's button.
+  // Hiding a command's button; a new bar with its own customise button
+  // takes one.
   ASSERT_EQ(commands->item(4)->data(Qt::UserRole).toUInt(), res::ID_ENABLE_PROBE);
   commands->item(4)->setCheckState(Qt::Unchecked);
   std::vector<unsigned> expected = first;
   std::erase(expected, res::ID_ENABLE_PROBE);
   EXPECT_EQ(Buttons(standard), expected);
-  // A new bar with its own customise button takes a command.
   dialog.NewBarName()->setText(QStringLiteral("Mine"));
   dialog.OnNewToolBar();
   ASSERT_EQ(Frame().ToolBars().size(), 2);
   QToolBar* mine = Frame().ToolBars()[1];
-  EXPECT_NE(CustomizeButton(mine), nullptr);
-  EXPECT_EQ(dialog.BarList()->currentRow(), 1);
+  EXPECT_NE(CustomizeButton(mine)->menu(), nullptr);
   commands->item(5)->setCheckState(Qt::Checked);
   EXPECT_EQ(Buttons(mine), std::vector<unsigned>{res::ID_RESULTS});
   // The bars' boxes hide and show them; Reset puts the first buttons back.
-  dialog.BarList()->item(0)->setCheckState(Qt::Unchecked);
-  EXPECT_FALSE(standard->isVisible());
-  dialog.BarList()->item(0)->setCheckState(Qt::Checked);
-  EXPECT_TRUE(standard->isVisible());
+  for (Qt::CheckState state : {Qt::Unchecked, Qt::Checked}) {
+    dialog.BarList()->item(0)->setCheckState(state);
+    EXPECT_EQ(standard->isVisible(), state == Qt::Checked);
+  }
   dialog.BarList()->setCurrentRow(0);
   dialog.OnResetToolBar();
   EXPECT_EQ(Buttons(standard), first);
 }
 
-TEST_F(MainWindow, ButtonsMoveWhereDroppedAndKeepTheirPlaceWhenOneIsChecked) {
+TEST_F(MainWindow, ButtonsKeepTheirPlaceWhenOneIsCheckedAndMoveWhereDropped) {
   QToolBar* bar = Frame().ToolBar();
   auto places = [bar] {
     QApplication::processEvents();
     QList<QRect> rects;
-    for (QAction* action : bar->actions()) {
-      if (QWidget* button = bar->widgetForAction(action)) rects << button->geometry();
-    }
+    for (QAction* action : bar->actions()) rects << bar->widgetForAction(action)->geometry();
     return rects;
   };
   const QList<QRect> before = places();
@@ -341,17 +264,15 @@ TEST_F(MainWindow, ButtonsMoveWhereDroppedAndKeepTheirPlaceWhenOneIsChecked) {
   EXPECT_EQ(places(), before);
   Frame().SendCommand(res::ID_SMART_AREA);
 
-  QAction* about = Actions().Action(res::ID_APP_ABOUT);
-  QAction* open = Actions().Action(res::ID_FILE_OPEN);
   QMimeData mime;
   mime.setData(QStringLiteral("application/x-varenko-toolbar-button"), QByteArray::number(res::ID_APP_ABOUT));
-  const QPoint onOpen = bar->widgetForAction(open)->geometry().center();
+  const QPoint onOpen = bar->widgetForAction(Actions().Action(res::ID_FILE_OPEN))->geometry().center();
   QDragEnterEvent enter(onOpen, Qt::MoveAction, &mime, Qt::LeftButton, Qt::AltModifier);
   QApplication::sendEvent(bar, &enter);
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(onOpen, Qt::MoveAction, &mime, Qt::LeftButton, Qt::AltModifier);
   QApplication::sendEvent(bar, &drop);
-  EXPECT_EQ(bar->actions().indexOf(about) + 1, bar->actions().indexOf(open));
+  EXPECT_EQ(Buttons(bar).front(), res::ID_APP_ABOUT);
   EXPECT_EQ(std::ranges::count(Buttons(bar), res::ID_APP_ABOUT), 1);
   Frame().ResetToolBar(bar);
 }
@@ -385,24 +306,61 @@ TEST_F(MainWindow, TheQuickListTicksTheButtonsOnTheBar) {
 TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   auto* pane = qobject_cast<QToolBar*>(Frame().MenuBar()->parentWidget());
   ASSERT_NE(pane, nullptr);
-  {
-    std::unique_ptr<QMenu> menu(Frame().createPopupMenu());
-    for (QAction* action : menu->actions()) {
-      if (action->isCheckable()) action->trigger();
-    }
+  std::unique_ptr<QMenu> menu(Frame().createPopupMenu());
+  for (QAction* action : menu->actions()) {
+    if (action->isCheckable()) action->trigger();
   }
   EXPECT_TRUE(pane->isVisibleTo(&Frame()));
   EXPECT_FALSE(pane->isAreaAllowed(Qt::LeftToolBarArea) || pane->isAreaAllowed(Qt::RightToolBarArea));
   Frame().ToolBar()->show();
 }
 
+// The sample folder through the menu command. While the run works, another
+// program drops a file on the window and a timer asks for a file to be
+// opened; both reach the program between drawings and are refused.
+TEST_F(MainWindow, NothingOpensWhileAFolderRunWorks) {
+  const QString other = SourcePath(QStringLiteral("samples/colours.png"));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(other)});
+  int tries = 0;
+  bool refused = true;
+  QTimer meddler;
+  QObject::connect(&meddler, &QTimer::timeout, [&] {
+    if (!Doc().IsRunning()) return;
+    ++tries;
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Frame(), &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&Frame(), &drop);
+    refused = refused && !enter.isAccepted() && started_->app.OpenDocumentFile(other) == nullptr;
+  });
+  meddler.start(0);
+  ScriptedPrompts prompts;
+  prompts.Answer(SourcePath(QStringLiteral("samples")));
+  Actions().Action(res::ID_FILE_OPEN_FOLDER)->trigger();
+  meddler.stop();
+  EXPECT_GT(tries, 0);
+  EXPECT_TRUE(refused);
+  EXPECT_TRUE(prompts.Messages().isEmpty());
+  EXPECT_FALSE(started_->app.GetRecentFileList()->Files().contains(other));
+  // Every drawing of the chart's size, with the count the samples list.
+  std::map<QString, int> listed;
+  for (const SampleCount& sample : SampleCounts()) {
+    if (sample.width == 3508 && sample.height == 2480) listed[sample.file] = static_cast<int>(sample.selected);
+  }
+  ASSERT_EQ(Doc().m_vecFileName.size(), listed.size());
+  ASSERT_EQ(Doc().m_vecProcessed.size(), listed.size());
+  for (size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(Doc().m_vecSelectedPixels[i], listed[Doc().m_vecFileName[i]]) << Doc().m_vecFileName[i].toStdString();
+  }
+}
+
 TEST(MainWindowStart, TheDrawingNamedOnTheCommandLineFillsItsPanesLikeOneOpenedLater) {
   Profile::Instance().Settings().clear();
-  const QString path = MakeDrawing(QStringLiteral("start.png"));
+  const QString path = MakeDrawing(QStringLiteral("start.png"), {3508, 2480});
   Started started({path});
   ASSERT_TRUE(started.ok);
   ASSERT_EQ(started.doc().m_vecFileName, std::vector<QString>{path});
-  EXPECT_EQ(started.doc().m_vecProcessed.size(), 1u);
   EXPECT_EQ(started.app.GetRecentFileList()->Files().value(0), path);
   const Rect atStart = started.frame().View()->m_layout.m_vecPanes[0]->rcDest;
   ASSERT_NE(started.app.OpenDocumentFile(path), nullptr);
@@ -414,7 +372,6 @@ TEST(MainWindowStart, AFileThatIsNoImageEndsTheStartWithoutAWindowAndTheProgramW
   {
     Started started({notes});
     EXPECT_FALSE(started.ok);
-    EXPECT_EQ(started.app.GetMainWnd(), nullptr);
     EXPECT_TRUE(VisibleWindows().isEmpty());
   }
   QProcess program;
@@ -433,28 +390,24 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
   {
     Started started;
     started.frame().OnApplicationLook(205);
-    CCustomizeDialog dialog(started.frame());
-    dialog.CommandList()->item(2)->setCheckState(Qt::Unchecked);  // Compare Files
+    CCustomizeDialog(started.frame()).CommandList()->item(2)->setCheckState(Qt::Unchecked);  // Compare Files
     QToolBar* extra = started.frame().CreateToolBar(QStringLiteral("Extra"));
     extra->insertAction(extra->actions().first(), started.frame().Actions().Action(res::ID_FILE_OPEN));
     standard = Buttons(started.frame().ToolBar());
     // A layout saved with the menu bar hidden at a side, as earlier
     // versions allowed.
-    QToolBar* pane = qobject_cast<QToolBar*>(started.frame().MenuBar()->parentWidget());
+    QWidget* pane = started.frame().MenuBar()->parentWidget();
     pane->hide();
-    started.frame().addToolBar(Qt::LeftToolBarArea, pane);
+    started.frame().addToolBar(Qt::LeftToolBarArea, qobject_cast<QToolBar*>(pane));
   }
   {
     Started started;
     EXPECT_EQ(started.app.m_nAppLook, 205u);
-    const QStyle* style = QApplication::style();
-    if (const auto* proxy = qobject_cast<const QProxyStyle*>(style)) style = proxy->baseStyle();
-    EXPECT_EQ(style->name().toLower(), QStringLiteral("windows"));
     EXPECT_EQ(Buttons(started.frame().ToolBar()), standard);
     ASSERT_EQ(started.frame().ToolBars().size(), 2);
     EXPECT_EQ(started.frame().ToolBars()[1]->windowTitle(), QStringLiteral("Extra"));
     EXPECT_EQ(Buttons(started.frame().ToolBars()[1]), std::vector<unsigned>{res::ID_FILE_OPEN});
-    QToolBar* pane = qobject_cast<QToolBar*>(started.frame().MenuBar()->parentWidget());
+    auto* pane = qobject_cast<QToolBar*>(started.frame().MenuBar()->parentWidget());
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(started.frame().toolBarArea(pane), Qt::TopToolBarArea);
     EXPECT_LT(pane->geometry().bottom(), started.frame().ToolBar()->geometry().top());
@@ -464,9 +417,8 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
   Started started;
   started.frame().Actions().UpdateAll();
   for (unsigned id = 205; id <= 218; ++id) {
-    if (QAction* action = started.frame().Actions().Find(id)) {
-      EXPECT_FALSE(action->isChecked()) << id;
-    }
+    const QAction* action = started.frame().Actions().Find(id);
+    EXPECT_FALSE(action != nullptr && action->isChecked()) << id;
   }
   EXPECT_EQ(Profile::Instance().GetInt(QStringLiteral("ApplicationLook"), 0), 219);
 }
