@@ -1,7 +1,7 @@
 #include "compare/comparedialog.h"
+#include "compare/overlay.h"
 #include "framework/bitmap.h"
 #include "framework/prompts.h"
-#include "framework/waitcursor.h"
 #include "resources/resource.h"
 #include "tests/support/testsupport.h"
 
@@ -13,14 +13,16 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <functional>
+#include <vector>
 
 namespace {
 
-QString Sample(const char* name) { return SourcePath(QStringLiteral("samples/") + QString::fromLatin1(name)); }
+QString Sample(const char* name) { return SourcePath(QString("samples/") + QString::fromLatin1(name)); }
 
-// Where the statistics lines start, left of the chart's figure.
-const QRect kLinesArea(0, 0, 560, 500);
+const QRect kLinesArea(0, 0, 560, 500);  // where statistics lines stand, left of the figures
 
 class CompareDialog : public ::testing::Test {
  protected:
@@ -50,7 +52,7 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
   EXPECT_FALSE(Ink(Box(), Box().rect()).isNull());
   const QImage blank = Bitmap::FromResource(res::IDB_BLANK_CHART_COMPARE)->Image();
   EXPECT_EQ(Copied(), blank);
-  const QString size = QStringLiteral("The image does not have the correct dimensions");
+  const QString size = "The image does not have the correct dimensions";
   const std::tuple<std::function<void()>, QStringList, int, bool, bool> steps[] = {
       // what the user does, the messages, then the display, Process, Copy
       {[&] {}, {}, 0, false, true},
@@ -62,7 +64,7 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
       {[&] { Second("wrong_size.png"); }, {size}, 0, false, false},
       {[&] { Second("low_back_leg.png"); }, {}, 2, true, true},
       // A refused first drawing shows its empty side.
-      {[&] { First("notes.png"); }, {QStringLiteral("The file is not a valid image"), size}, 1, false, false},
+      {[&] { First("notes.png"); }, {QString("The file is not a valid image"), size}, 1, false, false},
       // The display choice runs Process and leaves the buttons as they were.
       {[&] { Display(0); }, {}, 0, false, false},
   };
@@ -72,9 +74,6 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
     prompts_.Clear();
     act();
     EXPECT_EQ(prompts_.Messages(), messages);
-    for (const auto& record : prompts_.records()) {
-      EXPECT_TRUE(record.kind != ScriptedPrompts::Kind::Message || record.icon == MessageIcon::Error);
-    }
     EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), display);
     EXPECT_EQ(dialog_.m_btnProcess->isEnabled(), process);
     EXPECT_EQ(dialog_.m_btnCopy->isEnabled(), copy);
@@ -84,21 +83,9 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
   // The empty first side is a white box, and nothing to copy.
   Display(1);
   EXPECT_TRUE(Ink(Box(), Box().rect()).isNull());
-  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+  QGuiApplication::clipboard()->setText(QString("earlier"));
   dialog_.m_btnCopy->click();
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
-
-  // A side's path is its next question's initial name; a typed path once
-  // the display choice took it in.
-  auto asked = [&](QPushButton* select) {
-    Choose(select, std::nullopt);
-    return prompts_.records().back().options.fileName;
-  };
-  EXPECT_EQ(asked(dialog_.SelectSecondButton()), Sample("low_back_leg.png"));
-  dialog_.FirstFileEdit()->setText(QStringLiteral("/typed.png"));
-  EXPECT_EQ(asked(dialog_.SelectFirstButton()), QString());
-  Display(1);
-  EXPECT_EQ(asked(dialog_.SelectFirstButton()), QStringLiteral("/typed.png"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QString("earlier"));
 }
 
 TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
@@ -112,7 +99,7 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   ASSERT_GT(dialog_.m_nSecondOnly, 0u);
   const QImage overlay = dialog_.m_pResultImage->Image().copy();
   // Line 4 of nine from (5, 10), "Arial" at 47 pixels, 54 apart.
-  const QString line4 = QStringLiteral("second only (blue: %1").arg(dialog_.m_nSecondOnly);
+  const QString line4 = QString("second only (blue: %1").arg(dialog_.m_nSecondOnly);
   EXPECT_EQ(overlay.copy(Ink(overlay, QRect(0, 10 + 3 * 54, 560, 54))), Written(line4, 47, QColor(192, 128, 0)));
   // Process again, or "Results": the same picture, its lines written once.
   dialog_.m_btnProcess->click();
@@ -121,7 +108,6 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   EXPECT_EQ(dialog_.m_pResultImage->Image(), overlay);
   EXPECT_EQ(dialog_.m_pFirstImage->Image(), first);
   EXPECT_EQ(dialog_.m_pMaskImage->Image(), mask);
-
   // A marked first drawing against the blank chart: red only, no lines.
   Second("blank.png");
   Display(0);
@@ -135,27 +121,6 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   const QImage copy = Copied();
   EXPECT_EQ(copy.size(), QSize(3508, 2480));
   EXPECT_TRUE(Ink(copy, kLinesArea).isNull());
-  // The box shows the green opaque, scaled once for all repaints.
-  const QImage box = Box();
-  bool green = false;
-  for (int y = 0; y < box.height(); ++y) {
-    for (int x = 0; x < box.width(); ++x) green = green || box.pixel(x, y) == qRgb(20, 220, 100);
-  }
-  EXPECT_TRUE(green);
-  const qint64 scaled = dialog_.ScaledPicture().cacheKey();
-  Box();
-  EXPECT_EQ(dialog_.ScaledPicture().cacheKey(), scaled);
-
-  // A clipboard that refuses: the user is told, it keeps what it held.
-  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
-  prompts_.Clear();
-  {
-    RefusingClipboard refusing;
-    dialog_.m_btnCopy->click();
-  }
-  EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("Clipboard error")});
-  EXPECT_FALSE(WaitCursor::IsShowing());
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
 }
 
 TEST(CompareReferences, WithoutThemTheDialogEndsBeforeItShows) {
@@ -164,7 +129,66 @@ TEST(CompareReferences, WithoutThemTheDialogEndsBeforeItShows) {
   dialog.m_pMaskImage = std::make_unique<Bitmap>();
   EXPECT_EQ(dialog.exec(), -1);
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("The reference image could not be read")});
+  EXPECT_EQ(prompts.Messages(), QStringList{QString("The reference image could not be read")});
+}
+
+BitmapData RowOf(std::vector<uint32_t>& pixels) {
+  return BitmapData{reinterpret_cast<uint8_t*>(pixels.data()), static_cast<ptrdiff_t>(pixels.size() * 4),
+                    static_cast<int>(pixels.size()), 1};
+}
+
+TEST(Overlay, ColoursEachBodyPixelByWhichDrawingsMarkIt) {
+  constexpr uint32_t body = 0xFF74A7FEu, outside = 0xFFFFD9F9u;  // mask blue 254 and 249
+  constexpr uint32_t chart = 0xFFFFFFFFu, red = 0xFFFF0000u, blue = 0xFF0000FFu;
+  const uint32_t cases[][4] = {
+      // mask, first, second, overlay
+      {body, chart, chart, chart},                    // neither marks it
+      {body, red, red, kOverlayCommon},               // both alike
+      {body, chart, blue, kOverlaySecondOnly},        // only the second
+      {body, red, chart, kOverlayFirstOnly},          // only the first
+      {body, red, blue, kOverlayFirstOnly},           // both, differently
+      {body, 0xFF808080u, chart, kOverlayFirstOnly},  // a grey mark
+      {body, 0x00FFFFFFu, chart, kOverlayFirstOnly},  // the fourth byte
+      {outside, red, blue, chart},
+      {outside, red, red, chart},
+  };
+  std::vector<uint32_t> mask, first, second, overlay;
+  for (const auto& c : cases) {
+    mask.push_back(c[0]);
+    first.push_back(c[1]);
+    second.push_back(c[2]);
+    overlay.push_back(chart);
+  }
+  const std::vector<uint32_t> before[] = {mask, first, second};
+  const OverlayCounts counts = OverlayDrawings(RowOf(first), RowOf(second), RowOf(overlay), BodyRuns(RowOf(mask)));
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(overlay[i], cases[i][3]) << i;
+  EXPECT_EQ(counts, (OverlayCounts{4, 1, 1}));
+  EXPECT_TRUE(mask == before[0] && first == before[1] && second == before[2]);
+  const uint8_t green[4] = {100, 220, 20, 0};  // blue, green, red, fourth byte
+  EXPECT_EQ(std::memcmp(&overlay[1], green, 4), 0);
+  // An overlay of another size than the body's is left alone.
+  std::vector<uint32_t> shorter(3, chart);
+  EXPECT_EQ(OverlayDrawings(RowOf(first), RowOf(second), RowOf(shorter), BodyRuns(RowOf(mask))), OverlayCounts{});
+  EXPECT_EQ(shorter, std::vector<uint32_t>(3, chart));
+}
+
+TEST(Overlay, NineStatisticsLinesFromTheCounts) {
+  EXPECT_EQ(StatisticsLines(2, 1, 1),
+            (QStringList{"first total (red + green): 3", "first only (red): 2", "second total (blue + green): 2",
+                         "second only (blue: 1", "common area (green): 1", "total area (first + second): 4",
+                         "common vs first: 33.33%", "common vs second: 50.00%", "common vs total: 25.00%"}));
+  EXPECT_EQ(StatisticsLines(500, 7, 1000).value(6), QString("common vs first: 66.67%"));
+}
+
+TEST(Overlay, PicturesFitTheBoxAtOneScaleCentred) {
+  const std::pair<std::array<int, 4>, Rect> cases[] = {
+      {{740, 546, 3508, 2480}, {1, 12, 739, 533}},  // 738 x 521 at 1, 12
+      {{302, 500, 100, 50}, {1, 175, 301, 325}},
+      {{500, 202, 100, 50}, {50, 1, 450, 201}},
+      {{740, 546, 0, 2480}, {}},
+      {{2, 2, 3508, 2480}, {}},
+  };
+  for (const auto& [box, fit] : cases) EXPECT_EQ(FitPicture(box[0], box[1], box[2], box[3]), fit) << box[0];
 }
 
 }  // namespace
