@@ -110,13 +110,6 @@ QString StoredThreshold() { return Profile::Instance().GetProfileString("Options
 TEST(ThresholdDialog, StoresNumbersFromZeroToHundredAndRefusesTheRest) {
   Profile::Instance().Settings().clear();
   ScriptedPrompts prompts;
-  {
-    CDlgThreshold dialog;  // the default shows as 16 and is stored with two decimals
-    dialog.show();
-    EXPECT_EQ(dialog.Edit()->text(), "16");
-    dialog.OkButton()->click();
-    EXPECT_EQ(StoredThreshold(), "16.00");
-  }
   const char* const range = "Please select a value between 0 and 100";
   const char* const number = "Enter a number.";
   const std::tuple<const char*, const char*, const char*> cases[] = {
@@ -140,7 +133,7 @@ TEST(ThresholdDialog, StoresNumbersFromZeroToHundredAndRefusesTheRest) {
     // After a message the dialog stays open; Cancel keeps the stored value.
     EXPECT_EQ(dialog.isVisible(), message != nullptr) << typed;
     if (message == nullptr) continue;
-    EXPECT_EQ(prompts.records()[0].icon, message == range ? MessageIcon::Error : MessageIcon::Warning) << typed;
+    EXPECT_EQ(prompts.records().at(0).icon, message == range ? MessageIcon::Error : MessageIcon::Warning) << typed;
     if (message == number) {
       EXPECT_EQ(dialog.Edit()->selectedText(), dialog.Edit()->text()) << typed;
     }

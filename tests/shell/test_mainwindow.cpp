@@ -11,6 +11,7 @@
 #include "tests/support/testsupport.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFile>
@@ -99,13 +100,9 @@ TEST_F(MainWindow, StartsMaximisedAndEmptyAndOpensItsMenusAndDialogsWhereAsked) 
     QContextMenuEvent request(reason, QPoint(50, 50), Frame().View()->mapToGlobal(QPoint(50, 50)));
     QApplication::sendEvent(Frame().View(), &request);
     QApplication::processEvents();
-    if (reason == QContextMenuEvent::Mouse) {
-      EXPECT_TRUE(items.isEmpty());
-      continue;
-    }
-    ASSERT_EQ(items.size(), 3);
-    EXPECT_EQ(items[1], Actions().Action(res::ID_EDIT_COPY));
-    EXPECT_FALSE(items[0]->isEnabled() || items[2]->isEnabled());
+    ASSERT_EQ(items.size(), reason == QContextMenuEvent::Keyboard ? 3 : 0);
+    EXPECT_TRUE(items.isEmpty() ||
+                (items[1] == Actions().Action(res::ID_EDIT_COPY) && !items[0]->isEnabled() && !items[2]->isEnabled()));
   }
   // Compare Files opens the comparison.
   QString opened;
@@ -126,8 +123,7 @@ TEST_F(MainWindow, FilesOpenFromTheMenuTheRecentListAndADrop) {
   prompts.Answer(std::nullopt);
   Actions().Action(res::ID_FILE_OPEN)->trigger();
   ASSERT_EQ(prompts.records().size(), 1u);
-  EXPECT_TRUE(Doc().m_vecOriginal.empty());
-  EXPECT_EQ(Doc().m_nBodyPixels, 1517036);
+  EXPECT_TRUE(Doc().m_vecOriginal.empty() && Doc().m_nBodyPixels == 1517036);
   // The recent list keeps four; an entry opens its file, a gone one leaves; the list is kept.
   QStringList paths;
   for (int i = 0; i < 6; ++i) {
@@ -158,6 +154,7 @@ TEST_F(MainWindow, LooksAreMarkedAndApartAndTheCustomizeButtonShowsOneSmallArrow
   EXPECT_TRUE(Actions().Action(217)->isChecked());  // the first run's look
   Actions().Action(205)->trigger();
   EXPECT_TRUE(Actions().Action(205)->isChecked() && !Actions().Action(217)->isChecked());
+  EXPECT_TRUE(Actions().Action(205)->actionGroup() && Actions().Action(205)->actionGroup()->isExclusive());  // radio
   EXPECT_EQ(Profile::Instance().GetInt("ApplicationLook", 0), 205);
   for (auto [a, b] : {std::pair{206u, 207u}, {206u, 209u}, {207u, 209u}}) {
     const Look la = LookFor(a), lb = LookFor(b);  // of one family, still apart
@@ -205,7 +202,13 @@ TEST_F(MainWindow, TheCustomizeDialogShowsHidesMakesAndResetsBarsWhoseButtonsKee
   dialog.OnResetToolBar();
   EXPECT_EQ(Buttons(standard), first);
   // Buttons keep their place when one is checked.
-  auto places = [standard] {
+  auto places = [standard] {  // laid out afresh, as when the mouse passes over them
+    for (QAction* action : standard->actions()) {
+      QWidget* button = standard->widgetForAction(action);
+      button->style()->unpolish(button);
+      button->style()->polish(button);
+      button->updateGeometry();
+    }
     QApplication::processEvents();
     QList<QRect> rects;
     for (QAction* action : standard->actions()) rects << standard->widgetForAction(action)->geometry();

@@ -95,9 +95,12 @@ class ViewTest : public ::testing::Test {
     EXPECT_TRUE(view_->OnCommand(res::ID_EDIT_COPY));
     return QGuiApplication::clipboard()->image();
   }
-  // Line k of a copy: "Arial" at an em of 47 pixels in 192, 128, 0 from (5, 10), 54 apart.
-  static QImage Line(const QImage& copy, int k) { return copy.copy(Ink(copy, QRect(0, 10 + 54 * k, 1500, 54))); }
-  static QImage Line(const QString& text) { return Written(text, 47, QColor(192, 128, 0)); }
+  // Line k of a copy: "Arial" at an em of a 75th of the width (47 pixels for the chart) in
+  // 192, 128, 0 from (5, 10), each lower by the rounded line height (54 pixels at 47).
+  static QImage Line(const QImage& copy, int k, int step = 54) {
+    return copy.copy(Ink(copy, QRect(0, 10 + step * k, 1500, step)));
+  }
+  static QImage Line(const QString& text, int em = 47) { return Written(text, em, QColor(192, 128, 0)); }
 
   ScriptedPrompts prompts_;
   std::unique_ptr<CVarenkoDoc> doc_ = std::make_unique<CVarenkoDoc>();
@@ -154,8 +157,7 @@ TEST_F(ViewTest, InformationLinesOfAFolderViewAndLegendLabels) {
   EXPECT_EQ(view_->InfoLines(1), QStringList{"Maximum Frequency: 4/5"});
   // One drawing is no folder view; without body pixels there are no lines.
   Drawings(1);
-  EXPECT_TRUE(view_->InfoLines(0).isEmpty());
-  EXPECT_EQ(view_->InfoLines(1).size(), 3);
+  EXPECT_TRUE(view_->InfoLines(0).isEmpty() && view_->InfoLines(1).size() == 3);
   doc_->m_nBodyPixels = 0;
   EXPECT_TRUE(view_->InfoLines(1).isEmpty());
   // The legend's labels: the highest frequency, half of it rounded, 1.
@@ -255,7 +257,6 @@ TEST_F(ViewTest, CopyGivesTheProcessedDrawingAtFullSizeWithItsThreeLinesAndKeeps
   // The document's drawing stays as it was, parked.
   EXPECT_TRUE(doc_->m_vecProcessed[0]->IsParked());
   EXPECT_TRUE(Ink(doc_->m_vecProcessed[0]->Image(), QRect(0, 0, 1500, 200)).isNull());
-  EXPECT_FALSE(WaitCursor::IsShowing());
   // More copies leave only the last behind; one takes 35 MB.
   auto heapInUse = [] { return static_cast<long>(mallinfo2().uordblks + mallinfo2().hblkhd); };
   [[maybe_unused]] const long before = heapInUse();
@@ -311,11 +312,14 @@ TEST_F(ViewTest, TheRatioIsCSFromTheThresholdOnAndARefusingClipboardKeepsWhatItH
   };
   for (const auto& [threshold, body, selected, line] : cases) {
     Profile::Instance().WriteProfileString("Options", "CS Threshold", threshold);
-    Drawings(1, {3508, 200});
+    Drawings(1, {2325, 200});  // an em of 31 pixels, lines 35.64 high
     doc_->m_vecSelectedPixels[0] = selected;
     doc_->m_nBodyPixels = body;
     EXPECT_EQ(view_->InfoLines(1).value(2), line);
-    EXPECT_EQ(Line(Copy(), 2), Line(line)) << line;
+    const QImage copy = Copy();
+    EXPECT_EQ(Line(copy, 2, 36), Line(line, 31)) << line;
+    // "Whole" and "Ratio" stand exactly two whole line heights apart.
+    EXPECT_EQ(Ink(copy, QRect(0, 82, 1000, 36)).top() - Ink(copy, QRect(0, 10, 1000, 36)).top(), 72) << line;
   }
   // A clipboard that refuses keeps what it held, and the user is told.
   QGuiApplication::clipboard()->setText("earlier");
@@ -323,7 +327,7 @@ TEST_F(ViewTest, TheRatioIsCSFromTheThresholdOnAndARefusingClipboardKeepsWhatItH
     RefusingClipboard refusing;
     Copy();
   }
-  EXPECT_EQ(prompts_.Messages(), QStringList{"Clipboard error"});
+  ASSERT_EQ(prompts_.Messages(), QStringList{"Clipboard error"});
   EXPECT_EQ(prompts_.records()[0].icon, MessageIcon::Error);
   EXPECT_FALSE(WaitCursor::IsShowing());
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "earlier");
