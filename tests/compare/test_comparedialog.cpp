@@ -2,7 +2,6 @@
 #include "compare/overlay.h"
 #include "framework/bitmap.h"
 #include "framework/prompts.h"
-#include "framework/waitcursor.h"
 #include "resources/resource.h"
 #include "tests/support/testsupport.h"
 
@@ -14,21 +13,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <functional>
+#include <vector>
 
 namespace {
 
-QString Sample(const char* name) { return SourcePath(QStringLiteral("samples/") + QString::fromLatin1(name)); }
+QString Sample(const char* name) { return SourcePath(QString("samples/") + QString::fromLatin1(name)); }
 
-QImage BlankChart() { return Bitmap::FromResource(res::IDB_BLANK_CHART_COMPARE)->Image(); }
-
-// Where the statistics lines start, left of the chart's figure.
-const QRect kLinesArea(0, 0, 560, 500);
+const QRect kLinesArea(0, 0, 560, 500);  // where statistics lines stand, left of the figures
 
 class CompareDialog : public ::testing::Test {
  protected:
   void SetUp() override { dialog_.show(); }
-
   void Choose(QPushButton* select, const std::optional<QString>& path) {
     prompts_.Answer(path);
     select->click();
@@ -40,41 +38,24 @@ class CompareDialog : public ::testing::Test {
     emit dialog_.DisplayCombo()->activated(index);
   }
   QImage Box() { return dialog_.m_btnPicture->grab(dialog_.m_btnPicture->contentsRect()).toImage(); }
-  QString LastInitialName() const { return prompts_.records().back().options.fileName; }
+  QImage Copied() {
+    dialog_.m_btnCopy->click();
+    return QGuiApplication::clipboard()->image();
+  }
 
   ScriptedPrompts prompts_;
   CDlgCompareFiles dialog_;
 };
 
-TEST_F(CompareDialog, OpensOnTheBlankChartAndCopiesItAtFullSize) {
-  EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), 0);
-  EXPECT_FALSE(dialog_.m_btnProcess->isEnabled());
-  EXPECT_TRUE(dialog_.m_btnCopy->isEnabled());
-  EXPECT_FALSE(Ink(Box(), Box().rect()).isNull());  // the chart's lines
-  dialog_.m_btnCopy->click();
-  EXPECT_EQ(QGuiApplication::clipboard()->image(), BlankChart());
-  // A clipboard that refuses: the user is told, it keeps what it held.
-  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
-  {
-    RefusingClipboard refusing;
-    dialog_.m_btnCopy->click();
-  }
-  EXPECT_EQ(prompts_.Messages(), QStringList{QStringLiteral("Clipboard error")});
-  EXPECT_EQ(prompts_.records()[0].icon, MessageIcon::Error);
-  EXPECT_FALSE(WaitCursor::IsShowing());
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
-}
-
 TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
-  const QString size = QStringLiteral("The image does not have the correct dimensions");
-  struct Step {
-    std::function<void()> act;
-    QStringList messages;
-    int display;
-    bool process;
-    bool copy;
-  };
-  const Step steps[] = {
+  // At first the blank chart shows, and is copied at full size.
+  EXPECT_FALSE(Ink(Box(), Box().rect()).isNull());
+  const QImage blank = Bitmap::FromResource(res::IDB_BLANK_CHART_COMPARE)->Image();
+  EXPECT_EQ(Copied(), blank);
+  const QString size = "The image does not have the correct dimensions";
+  const std::tuple<std::function<void()>, QStringList, int, bool, bool> steps[] = {
+      // what the user does, the messages, then the display, Process, Copy
+      {[&] {}, {}, 0, false, true},
       {[&] { First("neck_shoulder.png"); }, {}, 1, false, true},
       {[&] { Second("low_back_leg.png"); }, {}, 2, true, true},
       {[&] { dialog_.m_btnProcess->click(); }, {}, 0, true, true},
@@ -83,48 +64,34 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
       {[&] { Second("wrong_size.png"); }, {size}, 0, false, false},
       {[&] { Second("low_back_leg.png"); }, {}, 2, true, true},
       // A refused first drawing shows its empty side.
-      {[&] { First("notes.png"); }, {QStringLiteral("The file is not a valid image"), size}, 1, false, false},
+      {[&] { First("notes.png"); }, {QString("The file is not a valid image"), size}, 1, false, false},
       // The display choice runs Process and leaves the buttons as they were.
       {[&] { Display(0); }, {}, 0, false, false},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
+    const auto& [act, messages, display, process, copy] = steps[i];
     SCOPED_TRACE(i);
     prompts_.Clear();
-    steps[i].act();
-    EXPECT_EQ(prompts_.Messages(), steps[i].messages);
-    for (const auto& record : prompts_.records()) {
-      EXPECT_TRUE(record.kind != ScriptedPrompts::Kind::Message || record.icon == MessageIcon::Error);
-    }
-    EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), steps[i].display);
-    EXPECT_EQ(dialog_.m_btnProcess->isEnabled(), steps[i].process);
-    EXPECT_EQ(dialog_.m_btnCopy->isEnabled(), steps[i].copy);
+    act();
+    EXPECT_EQ(prompts_.Messages(), messages);
+    EXPECT_EQ(dialog_.DisplayCombo()->currentIndex(), display);
+    EXPECT_EQ(dialog_.m_btnProcess->isEnabled(), process);
+    EXPECT_EQ(dialog_.m_btnCopy->isEnabled(), copy);
   }
   EXPECT_TRUE(dialog_.FirstFileEdit()->text().isEmpty());
-  EXPECT_EQ(dialog_.m_pResultImage->Image(), BlankChart());  // one drawing missing
+  EXPECT_EQ(dialog_.m_pResultImage->Image(), blank);  // one drawing missing
   // The empty first side is a white box, and nothing to copy.
   Display(1);
   EXPECT_TRUE(Ink(Box(), Box().rect()).isNull());
-  QGuiApplication::clipboard()->setText(QStringLiteral("earlier"));
+  QGuiApplication::clipboard()->setText(QString("earlier"));
   dialog_.m_btnCopy->click();
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("earlier"));
-
-  // A side's path is its next question's initial name; a typed path once
-  // the display choice took it in. Cancelling changes nothing.
-  Choose(dialog_.SelectSecondButton(), std::nullopt);
-  EXPECT_EQ(LastInitialName(), Sample("low_back_leg.png"));
-  EXPECT_EQ(prompts_.records().back().options.filter, QStringLiteral("PNG Files (*.png);;All Files (*.*)"));
-  dialog_.FirstFileEdit()->setText(QStringLiteral("/typed.png"));
-  Choose(dialog_.SelectFirstButton(), std::nullopt);
-  EXPECT_EQ(LastInitialName(), QString());
-  Display(1);
-  Choose(dialog_.SelectFirstButton(), std::nullopt);
-  EXPECT_EQ(LastInitialName(), QStringLiteral("/typed.png"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QString("earlier"));
 }
 
 TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   First("neck_shoulder.png");
   Second("low_back_leg.png");
-  const QImage first = Bitmap::FromFile(Sample("neck_shoulder.png"))->Image();
+  const QImage first = dialog_.m_pFirstImage->Image().copy();
   const QImage mask = dialog_.m_pMaskImage->Image().copy();
   dialog_.m_btnProcess->click();
   // The first drawing's marked body pixels, as the samples list them.
@@ -132,7 +99,7 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   ASSERT_GT(dialog_.m_nSecondOnly, 0u);
   const QImage overlay = dialog_.m_pResultImage->Image().copy();
   // Line 4 of nine from (5, 10), "Arial" at 47 pixels, 54 apart.
-  const QString line4 = QStringLiteral("second only (blue: %1").arg(dialog_.m_nSecondOnly);
+  const QString line4 = QString("second only (blue: %1").arg(dialog_.m_nSecondOnly);
   EXPECT_EQ(overlay.copy(Ink(overlay, QRect(0, 10 + 3 * 54, 560, 54))), Written(line4, 47, QColor(192, 128, 0)));
   // Process again, or "Results": the same picture, its lines written once.
   dialog_.m_btnProcess->click();
@@ -141,7 +108,6 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   EXPECT_EQ(dialog_.m_pResultImage->Image(), overlay);
   EXPECT_EQ(dialog_.m_pFirstImage->Image(), first);
   EXPECT_EQ(dialog_.m_pMaskImage->Image(), mask);
-
   // A marked first drawing against the blank chart: red only, no lines.
   Second("blank.png");
   Display(0);
@@ -152,29 +118,9 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   Display(0);
   EXPECT_EQ(dialog_.m_nCommon, 30904u);
   EXPECT_EQ(dialog_.m_nFirstOnly + dialog_.m_nSecondOnly, 0u);
-  dialog_.m_btnCopy->click();
-  const QImage copy = QGuiApplication::clipboard()->image();
+  const QImage copy = Copied();
   EXPECT_EQ(copy.size(), QSize(3508, 2480));
   EXPECT_TRUE(Ink(copy, kLinesArea).isNull());
-  // The box shows the green opaque, scaled once for all repaints.
-  const QImage box = Box();
-  EXPECT_FALSE(Ink(box, box.rect()).isNull());
-  bool green = false;
-  for (int y = 0; y < box.height(); ++y) {
-    for (int x = 0; x < box.width(); ++x) green = green || box.pixel(x, y) == qRgb(20, 220, 100);
-  }
-  EXPECT_TRUE(green);
-  const qint64 scaled = dialog_.ScaledPicture().cacheKey();
-  Box();
-  EXPECT_EQ(dialog_.ScaledPicture().cacheKey(), scaled);
-}
-
-TEST(CompareStatistics, NineLinesFromTheCounts) {
-  EXPECT_EQ(StatisticsLines(2, 1, 1),
-            (QStringList{"first total (red + green): 3", "first only (red): 2", "second total (blue + green): 2",
-                         "second only (blue: 1", "common area (green): 1", "total area (first + second): 4",
-                         "common vs first: 33.33%", "common vs second: 50.00%", "common vs total: 25.00%"}));
-  EXPECT_EQ(StatisticsLines(500, 7, 1000).value(6), QStringLiteral("common vs first: 66.67%"));
 }
 
 TEST(CompareReferences, WithoutThemTheDialogEndsBeforeItShows) {
@@ -183,7 +129,66 @@ TEST(CompareReferences, WithoutThemTheDialogEndsBeforeItShows) {
   dialog.m_pMaskImage = std::make_unique<Bitmap>();
   EXPECT_EQ(dialog.exec(), -1);
   EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("The reference image could not be read")});
+  EXPECT_EQ(prompts.Messages(), QStringList{QString("The reference image could not be read")});
+}
+
+BitmapData RowOf(std::vector<uint32_t>& pixels) {
+  return BitmapData{reinterpret_cast<uint8_t*>(pixels.data()), static_cast<ptrdiff_t>(pixels.size() * 4),
+                    static_cast<int>(pixels.size()), 1};
+}
+
+TEST(Overlay, ColoursEachBodyPixelByWhichDrawingsMarkIt) {
+  constexpr uint32_t body = 0xFF74A7FEu, outside = 0xFFFFD9F9u;  // mask blue 254 and 249
+  constexpr uint32_t chart = 0xFFFFFFFFu, red = 0xFFFF0000u, blue = 0xFF0000FFu;
+  const uint32_t cases[][4] = {
+      // mask, first, second, overlay
+      {body, chart, chart, chart},                    // neither marks it
+      {body, red, red, kOverlayCommon},               // both alike
+      {body, chart, blue, kOverlaySecondOnly},        // only the second
+      {body, red, chart, kOverlayFirstOnly},          // only the first
+      {body, red, blue, kOverlayFirstOnly},           // both, differently
+      {body, 0xFF808080u, chart, kOverlayFirstOnly},  // a grey mark
+      {body, 0x00FFFFFFu, chart, kOverlayFirstOnly},  // the fourth byte
+      {outside, red, blue, chart},
+      {outside, red, red, chart},
+  };
+  std::vector<uint32_t> mask, first, second, overlay;
+  for (const auto& c : cases) {
+    mask.push_back(c[0]);
+    first.push_back(c[1]);
+    second.push_back(c[2]);
+    overlay.push_back(chart);
+  }
+  const std::vector<uint32_t> before[] = {mask, first, second};
+  const OverlayCounts counts = OverlayDrawings(RowOf(first), RowOf(second), RowOf(overlay), BodyRuns(RowOf(mask)));
+  for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(overlay[i], cases[i][3]) << i;
+  EXPECT_EQ(counts, (OverlayCounts{4, 1, 1}));
+  EXPECT_TRUE(mask == before[0] && first == before[1] && second == before[2]);
+  const uint8_t green[4] = {100, 220, 20, 0};  // blue, green, red, fourth byte
+  EXPECT_EQ(std::memcmp(&overlay[1], green, 4), 0);
+  // An overlay of another size than the body's is left alone.
+  std::vector<uint32_t> shorter(3, chart);
+  EXPECT_EQ(OverlayDrawings(RowOf(first), RowOf(second), RowOf(shorter), BodyRuns(RowOf(mask))), OverlayCounts{});
+  EXPECT_EQ(shorter, std::vector<uint32_t>(3, chart));
+}
+
+TEST(Overlay, NineStatisticsLinesFromTheCounts) {
+  EXPECT_EQ(StatisticsLines(2, 1, 1),
+            (QStringList{"first total (red + green): 3", "first only (red): 2", "second total (blue + green): 2",
+                         "second only (blue: 1", "common area (green): 1", "total area (first + second): 4",
+                         "common vs first: 33.33%", "common vs second: 50.00%", "common vs total: 25.00%"}));
+  EXPECT_EQ(StatisticsLines(500, 7, 1000).value(6), QString("common vs first: 66.67%"));
+}
+
+TEST(Overlay, PicturesFitTheBoxAtOneScaleCentred) {
+  const std::pair<std::array<int, 4>, Rect> cases[] = {
+      {{740, 546, 3508, 2480}, {1, 12, 739, 533}},  // 738 x 521 at 1, 12
+      {{302, 500, 100, 50}, {1, 175, 301, 325}},
+      {{500, 202, 100, 50}, {50, 1, 450, 201}},
+      {{740, 546, 0, 2480}, {}},
+      {{2, 2, 3508, 2480}, {}},
+  };
+  for (const auto& [box, fit] : cases) EXPECT_EQ(FitPicture(box[0], box[1], box[2], box[3]), fit) << box[0];
 }
 
 }  // namespace

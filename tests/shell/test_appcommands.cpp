@@ -1,22 +1,24 @@
+#include "analysis/threshold.h"
+#include "analysis/waitdialog.h"
+#include "framework/profile.h"
 #include "framework/prompts.h"
 #include "framework/systemopen.h"
 #include "resources/resource.h"
 #include "shell/aboutdialog.h"
 #include "shell/application.h"
+#include "shell/thresholddialog.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QLabel>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTest>
+#include <QSettings>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <vector>
 
 namespace {
@@ -27,8 +29,7 @@ QByteArray Contents(const QString& path) {
 }
 
 // Records what the program asks the system to open, and opens nothing.
-class OpenedUrls {
- public:
+struct OpenedUrls {
   OpenedUrls() {
     SetSystemOpener([this](const QUrl& url) {
       urls.push_back(url);
@@ -40,125 +41,120 @@ class OpenedUrls {
 };
 
 TEST(ExportReference, WritesTheChartByteForByteOrKeepsWhatWasThere) {
-  const QByteArray chart = Contents(SourcePath(QStringLiteral("resources/reference_chart.png")));
+  const QByteArray chart = Contents(SourcePath("resources/reference_chart.png"));
   ASSERT_FALSE(chart.isEmpty());
   QString desktop;
   CVarenkoApp::GetDesktopPath(desktop);
   ASSERT_TRUE(QDir().mkpath(desktop));
+  QFile::remove(desktop + "Reference.png");
   const QString dir = TempDir();
-  const QString onDesktop = desktop + QStringLiteral("Reference.png");
-  QFile::remove(onDesktop);
-
-  const char* const kDone = "The file was exported successfully";
-  const char* const kFailed = "The file could not be exported";
-  struct Case {
-    const char* what;
-    QString answer;     // empty: the user cancels
-    QByteArray before;  // the file there before, if any
-    bool readOnly;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"the offered name on the desktop", onDesktop, {}, false, kDone},
-      {"the same name again", onDesktop, chart.left(100), false, kDone},
-      {"a read-only file", dir + QStringLiteral("/locked.png"), "old", true, kDone},
-      {"a name without extension", dir + QStringLiteral("/Reference"), {}, false, kDone},
-      {"a place where no file can be made", QStringLiteral("/proc/x.png"), {}, false, kFailed},
-      {"a folder that does not exist", dir + QStringLiteral("/none/x.png"), {}, false, kFailed},
-      {"a folder of that name", dir, {}, false, kFailed},
-      {"cancel", QString(), {}, false, nullptr},
+  const std::tuple<QString, QByteArray, bool, long long, bool> cases[] = {
+      // name chosen (none: cancel), file before, read-only, size limit (a full disk), written
+      {desktop + "Reference.png", {}, false, 0, true},  // the offered name
+      {desktop + "Reference.png", chart.left(100), false, 0, true},
+      {dir + "/locked.png", "old", true, 0, true},
+      {dir + "/Reference", {}, false, 0, true},  // no extension is added
+      {dir + "/full.png", "old", false, 1000, false},
+      {"/proc/x.png", {}, false, 0, false},
+      {dir + "/none/x.png", {}, false, 0, false},
+      {dir, {}, false, 0, false},  // a folder of that name
+      {QString(), {}, false, 0, false},
   };
   CVarenkoApp app;
-  for (const Case& c : cases) {
-    if (!c.before.isEmpty()) {
-      ASSERT_EQ(SaveText(QFileInfo(c.answer).fileName(), QFileInfo(c.answer).path(), c.before), c.answer) << c.what;
-    }
-    if (c.readOnly) {
-      ASSERT_TRUE(QFile::setPermissions(c.answer, QFileDevice::ReadOwner)) << c.what;
-    }
+  for (const auto& [answer, before, readOnly, limit, written] : cases) {
+    SCOPED_TRACE(answer.toStdString());
+    ASSERT_TRUE(before.isEmpty() || SaveText(QFileInfo(answer).fileName(), QFileInfo(answer).path(), before) == answer);
+    ASSERT_TRUE(!readOnly || QFile::setPermissions(answer, QFileDevice::ReadOwner));
     ScriptedPrompts prompts;
-    prompts.Answer(c.answer.isEmpty() ? std::nullopt : std::optional<QString>(c.answer));
-    ASSERT_TRUE(app.OnCommand(res::ID_EXPORT_REFERENCE));
-
-    ASSERT_FALSE(prompts.records().empty()) << c.what;
-    const FileDialogOptions& asked = prompts.records()[0].options;
-    EXPECT_EQ(prompts.records()[0].kind, ScriptedPrompts::Kind::SaveFile);
-    EXPECT_EQ(asked.initialDir, desktop);
-    EXPECT_EQ(asked.fileName, QStringLiteral("Reference.png"));
-    EXPECT_EQ(asked.filter, QStringLiteral("PNG Files (*.png)"));
-    if (c.message == nullptr) {
-      EXPECT_EQ(prompts.records().size(), 1u) << c.what;
+    prompts.Answer(answer.isEmpty() ? std::nullopt : std::optional<QString>(answer));
+    {
+      std::unique_ptr<FileSizeLimit> full(limit > 0 ? new FileSizeLimit(limit) : nullptr);
+      ASSERT_TRUE(app.OnCommand(res::ID_EXPORT_REFERENCE));
+    }
+    const FileDialogOptions& asked = prompts.records().at(0).options;
+    EXPECT_EQ(QStringList({asked.initialDir, asked.fileName, asked.filter}),
+              QStringList({desktop, "Reference.png", "PNG Files (*.png)"}));
+    if (answer.isEmpty()) {
+      EXPECT_EQ(prompts.records().size(), 1u);
       continue;
     }
-    EXPECT_EQ(prompts.Messages(), QStringList{QString::fromLatin1(c.message)}) << c.what;
-    EXPECT_EQ(prompts.records().back().icon, c.message == kDone ? MessageIcon::Information : MessageIcon::Error);
-    if (c.message == kDone) {
-      EXPECT_EQ(Contents(c.answer), chart) << c.what;
-    } else {
-      EXPECT_FALSE(QFileInfo(c.answer).isFile()) << c.what;
-    }
+    EXPECT_EQ(prompts.Messages(),
+              QStringList{written ? "The file was exported successfully" : "The file could not be exported"});
+    EXPECT_EQ(prompts.records().back().icon, written ? MessageIcon::Information : MessageIcon::Error);
+    EXPECT_EQ(Contents(answer), written ? chart : before);
   }
-  // Only the names asked for were written: nothing gained an extension.
-  EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"Reference", "locked.png"}));
+  EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"Reference", "full.png", "locked.png"}));
 }
 
 TEST(ProgramGuide, OpensTheGuideBesideTheProgramWhateverTheWorkingFolder) {
-  const QString guide =
-      QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Varenko_Application_Guide.pdf"));
+  const QString guide = QDir(QCoreApplication::applicationDirPath()).filePath("Varenko_Application_Guide.pdf");
   QFile::remove(guide);
   // A guide in the working folder is not the program's.
-  const QString elsewhere = TempDir();
-  SaveText(QStringLiteral("Varenko_Application_Guide.pdf"), elsewhere);
   const QString previous = QDir::currentPath();
-  ASSERT_TRUE(QDir::setCurrent(elsewhere));
-
+  ASSERT_TRUE(QDir::setCurrent(QFileInfo(SaveText("Varenko_Application_Guide.pdf")).path()));
   CVarenkoApp app;
   OpenedUrls opened;
   ScriptedPrompts prompts;
   ASSERT_TRUE(app.OnCommand(res::ID_PROGRAM_GUIDE));
   EXPECT_TRUE(opened.urls.empty());
-
-  SaveText(QStringLiteral("Varenko_Application_Guide.pdf"), QCoreApplication::applicationDirPath(), "%PDF-1.4");
+  SaveText("Varenko_Application_Guide.pdf", QCoreApplication::applicationDirPath(), "%PDF-1.4");
   app.OnCommand(res::ID_PROGRAM_GUIDE);
   EXPECT_EQ(opened.urls, std::vector<QUrl>{QUrl::fromLocalFile(guide)});
   EXPECT_TRUE(prompts.records().empty());
-
   QFile::remove(guide);
   QDir::setCurrent(previous);
 }
 
-TEST(AboutBox, ShowsTheProgramAndItsMakerAndClosesWithOkEscOrTheCloseBox) {
-  CAboutDlg dialog;
-  EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About Varenko"));
-  QStringList texts;
-  for (const QLabel* label : dialog.findChildren<QLabel*>()) texts << label->text();
-  const QString all = texts.join(QLatin1Char('\n'));
-  for (const char* shown : {"Varenko, Version 1.1.0", "Kestrune", "For license information please read the user guide",
-                            "For more information contact:", "support@kestrune.example"}) {
-    EXPECT_TRUE(all.contains(QString::fromUtf8(shown))) << shown;
-  }
-  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+QString StoredThreshold() { return Profile::Instance().GetProfileString("Options", kThresholdEntry, "<none>"); }
 
-  {
-    // The link opens its target through the system.
-    OpenedUrls opened;
-    const QRegularExpressionMatch link =
-        QRegularExpression(QStringLiteral("href=\"([^\"]*)\"")).match(dialog.Link()->text());
-    ASSERT_TRUE(link.hasMatch());
-    emit dialog.Link()->linkActivated(link.captured(1));
-    EXPECT_EQ(opened.urls, std::vector<QUrl>{QUrl(QStringLiteral("mailto:support@kestrune.example"))});
-  }
-
-  const std::vector<std::function<void()>> endings = {
-      [&] { dialog.OkButton()->click(); },
-      [&] { QTest::keyClick(&dialog, Qt::Key_Escape); },
-      [&] { dialog.close(); },
+TEST(ThresholdDialog, StoresNumbersFromZeroToHundredAndRefusesTheRest) {
+  Profile::Instance().Settings().clear();
+  ScriptedPrompts prompts;
+  const char* const range = "Please select a value between 0 and 100";
+  const char* const number = "Enter a number.";
+  const std::tuple<const char*, const char*, const char*> cases[] = {
+      {"0", "0.00", nullptr},        {"100", "100.00", nullptr}, {"16,5", "16.00", nullptr},
+      {"12abc", "12.00", nullptr},   {"1e2", "100.00", nullptr}, {" 7.5", "7.50", nullptr},
+      {"99.999", "100.00", nullptr}, {"0.004", "0.00", nullptr}, {"-0", "-0.00", nullptr},
+      {"-0.01", "20", range},        {"100.01", "20", range},    {"inf", "20", range},
+      {"-inf", "20", range},         {"nan", "20", range},       {"1e3", "20", range},
+      {"abc", "20", number},         {"", "20", number},         {"  ", "20", number},
+      {"%", "20", number},
   };
-  for (const auto& end : endings) {
+  for (const auto& [typed, stored, message] : cases) {
+    Profile::Instance().WriteProfileString("Options", kThresholdEntry, "20");
+    prompts.Clear();
+    CDlgThreshold dialog;
     dialog.show();
-    ASSERT_TRUE(dialog.isVisible());
-    end();
-    EXPECT_FALSE(dialog.isVisible());
+    dialog.Edit()->setText(typed);
+    dialog.OkButton()->click();
+    EXPECT_EQ(StoredThreshold(), stored) << typed;
+    EXPECT_EQ(prompts.Messages(), message ? QStringList{message} : QStringList()) << typed;
+    // After a message the dialog stays open; Cancel keeps the stored value.
+    EXPECT_EQ(dialog.isVisible(), message != nullptr) << typed;
+    if (message == nullptr) continue;
+    EXPECT_EQ(prompts.records().at(0).icon, message == range ? MessageIcon::Error : MessageIcon::Warning) << typed;
+    if (message == number) {
+      EXPECT_EQ(dialog.Edit()->selectedText(), dialog.Edit()->text()) << typed;
+    }
+    dialog.CancelButton()->click();
+    EXPECT_EQ(StoredThreshold(), "20") << typed;
+  }
+}
+
+TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
+  CDlgThreshold threshold;
+  CDlgWait progress;
+  CAboutDlg about;
+  const Qt::WindowFlags unwanted = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                                   Qt::WindowContextHelpButtonHint | Qt::WindowFullscreenButtonHint;
+  for (const auto& [dialog, close] :
+       {std::pair<QDialog*, bool>{&threshold, true}, {&progress, false}, {&about, true}}) {
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    // Told explicitly, so that the platform adds no buttons of its own.
+    EXPECT_TRUE((flags & Qt::CustomizeWindowHint) && (flags & Qt::WindowTitleHint) && !(flags & unwanted));
+    EXPECT_EQ(bool(flags & Qt::WindowCloseButtonHint), close);
+    EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
   }
 }
 
