@@ -164,8 +164,9 @@ TEST(Overlay, ColoursEachBodyPixelByWhichDrawingsMarkIt) {
   for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(overlay[i], cases[i][3]) << i;
   EXPECT_EQ(counts, (OverlayCounts{4, 1, 1}));
   EXPECT_TRUE(mask == before[0] && first == before[1] && second == before[2]);
-  const uint8_t green[4] = {100, 220, 20, 0};  // blue, green, red, fourth byte
-  EXPECT_EQ(std::memcmp(&overlay[1], green, 4), 0);
+  // The colours' bytes: blue, green, red, fourth byte.
+  const uint8_t colours[][4] = {{100, 220, 20, 0}, {255, 180, 80, 0}, {0, 30, 255, 0}};
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(std::memcmp(&overlay[1 + i], colours[i], 4), 0) << i;
   // An overlay of another size than the body's is left alone.
   std::vector<uint32_t> shorter(3, chart);
   EXPECT_EQ(OverlayDrawings(RowOf(first), RowOf(second), RowOf(shorter), BodyRuns(RowOf(mask))), OverlayCounts{});
