@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPushButton>
 
+#include <algorithm>
+
 ComparePicture::ComparePicture(CDlgCompareFiles* dialog) : QFrame(dialog), m_pDialog(dialog) {
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
   setLineWidth(2);
@@ -68,8 +70,13 @@ CDlgCompareFiles::CDlgCompareFiles(QWidget* parent)
   m_btnSelectSecond->setGeometry(units.ToPixels(445, 21, 50, 14));
   m_btnProcess->setGeometry(units.ToPixels(445, 38, 50, 14));
   label("Display:", 12, 41, 26, 8);
-  m_comboDisplay->setGeometry(units.ToPixels(44, 40, 63, 14));
   m_comboDisplay->addItems({QStringLiteral("Results"), QStringLiteral("First Image"), QStringLiteral("Second Image")});
+  // Most looks draw a wider arrow than the layout allows for, which would
+  // cut "Second Image" short: the box grows to the right, where nothing
+  // stands, as far as its longest entry needs.
+  QRect displayBox = units.ToPixels(44, 40, 63, 14);
+  displayBox.setWidth(std::max(displayBox.width(), m_comboDisplay->sizeHint().width()));
+  m_comboDisplay->setGeometry(displayBox);
   m_btnPicture->setGeometry(units.ToPixels(7, 62, 493, 336));
   m_btnOk->setGeometry(units.ToPixels(372, 403, 50, 14));
   m_btnOk->setDefault(true);

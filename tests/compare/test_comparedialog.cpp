@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +88,17 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
   QGuiApplication::clipboard()->setText(QString("earlier"));
   dialog_.m_btnCopy->click();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QString("earlier"));
+}
+
+TEST_F(CompareDialog, EveryDisplayEntryShowsWhole) {
+  QComboBox* combo = dialog_.DisplayCombo();
+  QStyleOptionComboBox option;
+  option.initFrom(combo);
+  const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, combo);
+  // The entry's text stands a pixel in from either side of the field.
+  for (int i = 0; i < combo->count(); ++i) {
+    EXPECT_LE(combo->fontMetrics().horizontalAdvance(combo->itemText(i)), field.width() - 2) << i;
+  }
 }
 
 TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
