@@ -136,6 +136,9 @@ bool CDlgCompareFiles::OnInitDialog() {
   }
   UpdateButtons();
   InvalidatePicture();
+  // Keys go first to the first path, the first control in the tab order,
+  // rather than to OK, where a key pressed at once would close the dialog.
+  m_editFirst->setFocus();
   return true;
 }
 

@@ -90,7 +90,9 @@ TEST_F(CompareDialog, ButtonsAndDisplayThroughASessionOfChoices) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QString("earlier"));
 }
 
-TEST_F(CompareDialog, EveryDisplayEntryShowsWhole) {
+TEST_F(CompareDialog, KeysStartInTheFirstPathAndEveryDisplayEntryShowsWhole) {
+  // Not on OK, where a key pressed at once would close the dialog.
+  EXPECT_EQ(dialog_.focusWidget(), dialog_.FirstFileEdit());
   QComboBox* combo = dialog_.DisplayCombo();
   QStyleOptionComboBox option;
   option.initFrom(combo);
