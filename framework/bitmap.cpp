@@ -231,8 +231,11 @@ ImageHeader ReadHeader(QIODevice& device) {
   return header;
 }
 
-// Reads the image of the given format from the device's start.
+// Reads the image of the given format from the device's start. Vector
+// pictures are no drawings, and a few kilobytes of one can keep the
+// renderer busy for seconds: they read as nothing.
 QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {
+  if (format == "svg" || format == "svgz") return QImage();
   EnsureAllocationLimit();
   // A PNG file is decoded straight into 32-bit pixels; whatever that
   // decoder leaves alone goes through Qt's reader.

@@ -38,12 +38,17 @@ TEST(Bitmap, ReadsAFileByWhatItHoldsWhateverItsNameAndNothingElse) {
     ASSERT_TRUE(picture.save(path, format));
     EXPECT_EQ(Bitmap::FromFile(path)->Image(), picture) << name;
   }
-  // Nothing there, or no regular file: an empty bitmap, at once (a FIFO is
-  // not waited on). The decoders' tests read files that hold no image.
+  // Nothing there, no regular file or a vector picture: an empty bitmap, at
+  // once (a FIFO is not waited on). The decoders' tests read files that
+  // hold no image.
   const QString dir = TempDir();
   ASSERT_EQ(::mkfifo(LocalPath(dir + QStringLiteral("/fifo.png")).constData(), 0600), 0);
+  QFile svg(dir + QStringLiteral("/svg.png"));
+  ASSERT_TRUE(svg.open(QIODevice::WriteOnly));
+  svg.write(R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><rect width="9" height="9"/></svg>)");
+  svg.close();
   for (const QString& path :
-       {dir + QStringLiteral("/fifo.png"), dir + QStringLiteral("/missing.png"), dir, QString()}) {
+       {dir + QStringLiteral("/fifo.png"), dir + QStringLiteral("/missing.png"), dir, svg.fileName(), QString()}) {
     EXPECT_TRUE(Bitmap::FromFile(path)->IsEmpty()) << path.toStdString();
   }
 }
