@@ -142,6 +142,20 @@ TEST(ThresholdDialog, StoresNumbersFromZeroToHundredAndRefusesTheRest) {
   }
 }
 
+TEST(ThresholdDialog, ShowsAndReadsAStoredTextAsItWasWrittenByHand) {
+  // A settings file edited by hand: an unquoted comma must not turn the text
+  // into something else.
+  const QString ini = SaveText("hand.ini", QString(), "[Options]\nCS%20Threshold=16,5\n");
+  Profile::SetInstance(std::make_unique<Profile>(ini));
+  ScriptedPrompts prompts;
+  CDlgThreshold dialog;
+  dialog.show();
+  EXPECT_EQ(dialog.Edit()->text(), "16,5");
+  EXPECT_EQ(ReadThreshold(), 16.0);
+  EXPECT_TRUE(prompts.records().empty());
+  Profile::SetInstance(nullptr);
+}
+
 TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
   CDlgThreshold threshold;
   CDlgWait progress;
