@@ -13,9 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -154,6 +156,25 @@ TEST(ThresholdDialog, ShowsAndReadsAStoredTextAsItWasWrittenByHand) {
   EXPECT_EQ(ReadThreshold(), 16.0);
   EXPECT_TRUE(prompts.records().empty());
   Profile::SetInstance(nullptr);
+}
+
+TEST(AboutBox, TabReachesTheAddressAndEnterOpensIt) {
+  CAboutDlg about;
+  about.show();
+  QApplication::setActiveWindow(&about);
+  OpenedUrls opened;
+  // From OK one Tab lands on the address itself, shown as chosen; the next
+  // goes back to OK; Shift+Tab reaches and leaves it the same way.
+  about.OkButton()->setFocus();
+  for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+    QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    EXPECT_EQ(about.Link()->selectedText(), "support@kestrune.example") << key;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(about.isVisible()) << key;
+    QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    EXPECT_TRUE(about.OkButton()->hasFocus()) << key;
+  }
+  EXPECT_EQ(opened.urls, std::vector<QUrl>(2, QUrl(CAboutDlg::kContactUrl)));
 }
 
 TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
