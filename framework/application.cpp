@@ -43,7 +43,9 @@ Profile& Application::GetProfile() const { return Profile::Instance(); }
 
 void Application::GetDesktopPath(QString& path) {
   QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (desktop.isEmpty()) return;
+  // A desktop folder that does not exist is no place to start a save
+  // dialog in: the dialog then opens where the system chooses.
+  if (desktop.isEmpty() || !QFileInfo(desktop).isDir()) return;
   desktop = QDir::toNativeSeparators(desktop);
   while (desktop.endsWith(QDir::separator())) desktop.chop(1);
   path = desktop + QDir::separator();

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -45,9 +46,16 @@ struct OpenedUrls {
 TEST(ExportReference, WritesTheChartByteForByteOrKeepsWhatWasThere) {
   const QByteArray chart = Contents(SourcePath("resources/reference_chart.png"));
   ASSERT_FALSE(chart.isEmpty());
-  QString desktop;
+  // Without a desktop folder the path stays as it was, and the save dialog
+  // opens where the system chooses rather than in a folder that is not there.
+  const QString location = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  ASSERT_TRUE(QDir(location).removeRecursively());
+  QString desktop = "unchanged";
   CVarenkoApp::GetDesktopPath(desktop);
-  ASSERT_TRUE(QDir().mkpath(desktop));
+  EXPECT_EQ(desktop, "unchanged");
+  ASSERT_TRUE(QDir().mkpath(location));
+  CVarenkoApp::GetDesktopPath(desktop);
+  EXPECT_EQ(desktop, QDir::cleanPath(location) + "/");
   QFile::remove(desktop + "Reference.png");
   const QString dir = TempDir();
   const std::tuple<QString, QByteArray, bool, long long, bool> cases[] = {
