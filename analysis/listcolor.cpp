@@ -106,6 +106,9 @@ MCListColor::MCListColor(QWidget* parent) : QTableView(parent), m_model(new Mode
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The list is one stop of the dialog's tab order: Tab leaves it instead of
+  // walking its cells, which would keep the keyboard in it.
+  setTabKeyNavigation(false);
   setShowGrid(true);
   setSortingEnabled(false);
   setWordWrap(false);

@@ -9,6 +9,7 @@
 #include "resources/resource.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -42,7 +43,9 @@ Profile& Application::GetProfile() const { return Profile::Instance(); }
 
 void Application::GetDesktopPath(QString& path) {
   QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (desktop.isEmpty()) return;
+  // A desktop folder that does not exist is no place to start a save
+  // dialog in: the dialog then opens where the system chooses.
+  if (desktop.isEmpty() || !QFileInfo(desktop).isDir()) return;
   desktop = QDir::toNativeSeparators(desktop);
   while (desktop.endsWith(QDir::separator())) desktop.chop(1);
   path = desktop + QDir::separator();
@@ -65,8 +68,12 @@ bool Application::IsBusy() const {
 
 Document* Application::OpenDocumentFile(const QString& path) {
   if (!template_ || IsBusy()) return nullptr;
-  Document* document = template_->OpenDocumentFile(path);
-  if (document != nullptr && !path.isEmpty() && recentFiles_) recentFiles_->Add(path);
+  // A path relative to the working folder (from the command line) is made
+  // full first: the document names its file by it, and the working folder
+  // moves with every folder run.
+  const QString full = path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+  Document* document = template_->OpenDocumentFile(full);
+  if (document != nullptr && !full.isEmpty() && recentFiles_) recentFiles_->Add(full);
   return document;
 }
 

@@ -3,6 +3,7 @@
 #include "framework/dialogunits.h"
 #include "framework/systemopen.h"
 
+#include <QFocusEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -21,12 +22,33 @@ QLabel* AddText(QWidget* parent, const QString& text, const QRect& geometry) {
   return label;
 }
 
+// The contact address, one stop of the tab order. Tab and Shift+Tab land on
+// the link itself, so that it shows as chosen and Enter opens it (a plain
+// label first takes the focus with nothing chosen, where Enter ends the
+// dialog), and leave it again in either direction (a plain label keeps
+// choosing its one link on Shift+Tab).
+class LinkLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    QLabel::focusInEvent(event);
+    const bool tab = event->reason() == Qt::TabFocusReason;
+    if ((tab || event->reason() == Qt::BacktabFocusReason) && !hasSelectedText()) QLabel::focusNextPrevChild(tab);
+  }
+  bool focusNextPrevChild(bool next) override {
+    if (hasSelectedText()) return QWidget::focusNextPrevChild(next);
+    return QLabel::focusNextPrevChild(next);
+  }
+};
+
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent)
     : QDialog(parent, FixedDialogFlags()),
       m_ok(new QPushButton(QStringLiteral("OK"), this)),
-      m_btnLink(new QLabel(this)) {
+      m_btnLink(new LinkLabel(this)) {
   setWindowTitle(QStringLiteral("About Varenko"));
   setFont(DialogUnits::DialogFont());
   const DialogUnits units(font());

@@ -9,7 +9,10 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -149,6 +152,31 @@ TEST_F(Results, TheCommandShowsTheFirstDrawingMeanwhileAndPutsTheIndexBack) {
   doc_.OnResults();
   EXPECT_TRUE(looked);
   EXPECT_EQ(doc_.m_nCurrent, 4u);
+}
+
+TEST_F(Results, TabVisitsEachControlOnceAndEnterOrEscapeEndTheDialog) {
+  Fill({100, 200, 300}, 1000);
+  // A key pressed in a control (OK, Export, the list, the report): the
+  // control that has the focus then, or how the dialog ended.
+  const std::tuple<int, Qt::Key, const char*> cases[] = {
+      {0, Qt::Key_Tab, "1"},     {1, Qt::Key_Tab, "2"},     {2, Qt::Key_Tab, "3"},
+      {3, Qt::Key_Tab, "0"},     {3, Qt::Key_Backtab, "2"}, {2, Qt::Key_Backtab, "1"},
+      {2, Qt::Key_Return, "OK"}, {3, Qt::Key_Return, "OK"}, {2, Qt::Key_Escape, "closed"},
+  };
+  for (const auto& [from, key, expected] : cases) {
+    CDlgResults dialog(&doc_);
+    dialog.OnInitDialog();
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QWidget* const controls[] = {dialog.m_ok, dialog.m_export, dialog.m_listResults, dialog.m_edit};
+    controls[from]->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    std::string now = dialog.isVisible() ? "lost" : dialog.result() == QDialog::Accepted ? "OK" : "closed";
+    for (int i = 0; i < 4 && dialog.isVisible(); ++i) {
+      if (controls[i]->hasFocus()) now = std::to_string(i);
+    }
+    EXPECT_EQ(now, expected) << from << " " << key;
+  }
 }
 
 TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {

@@ -13,9 +13,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -43,9 +46,16 @@ struct OpenedUrls {
 TEST(ExportReference, WritesTheChartByteForByteOrKeepsWhatWasThere) {
   const QByteArray chart = Contents(SourcePath("resources/reference_chart.png"));
   ASSERT_FALSE(chart.isEmpty());
-  QString desktop;
+  // Without a desktop folder the path stays as it was, and the save dialog
+  // opens where the system chooses rather than in a folder that is not there.
+  const QString location = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  ASSERT_TRUE(QDir(location).removeRecursively());
+  QString desktop = "unchanged";
   CVarenkoApp::GetDesktopPath(desktop);
-  ASSERT_TRUE(QDir().mkpath(desktop));
+  EXPECT_EQ(desktop, "unchanged");
+  ASSERT_TRUE(QDir().mkpath(location));
+  CVarenkoApp::GetDesktopPath(desktop);
+  EXPECT_EQ(desktop, QDir::cleanPath(location) + "/");
   QFile::remove(desktop + "Reference.png");
   const QString dir = TempDir();
   const std::tuple<QString, QByteArray, bool, long long, bool> cases[] = {
@@ -140,6 +150,39 @@ TEST(ThresholdDialog, StoresNumbersFromZeroToHundredAndRefusesTheRest) {
     dialog.CancelButton()->click();
     EXPECT_EQ(StoredThreshold(), "20") << typed;
   }
+}
+
+TEST(ThresholdDialog, ShowsAndReadsAStoredTextAsItWasWrittenByHand) {
+  // A settings file edited by hand: an unquoted comma must not turn the text
+  // into something else.
+  const QString ini = SaveText("hand.ini", QString(), "[Options]\nCS%20Threshold=16,5\n");
+  Profile::SetInstance(std::make_unique<Profile>(ini));
+  ScriptedPrompts prompts;
+  CDlgThreshold dialog;
+  dialog.show();
+  EXPECT_EQ(dialog.Edit()->text(), "16,5");
+  EXPECT_EQ(ReadThreshold(), 16.0);
+  EXPECT_TRUE(prompts.records().empty());
+  Profile::SetInstance(nullptr);
+}
+
+TEST(AboutBox, TabReachesTheAddressAndEnterOpensIt) {
+  CAboutDlg about;
+  about.show();
+  QApplication::setActiveWindow(&about);
+  OpenedUrls opened;
+  // From OK one Tab lands on the address itself, shown as chosen; the next
+  // goes back to OK; Shift+Tab reaches and leaves it the same way.
+  about.OkButton()->setFocus();
+  for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+    QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    EXPECT_EQ(about.Link()->selectedText(), "support@kestrune.example") << key;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    ASSERT_TRUE(about.isVisible()) << key;
+    QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+    EXPECT_TRUE(about.OkButton()->hasFocus()) << key;
+  }
+  EXPECT_EQ(opened.urls, std::vector<QUrl>(2, QUrl(CAboutDlg::kContactUrl)));
 }
 
 TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {

@@ -13,8 +13,10 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -146,6 +148,13 @@ TEST_F(MainWindow, FilesOpenFromTheMenuTheRecentListAndADrop) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&Frame(), &drop);
+  EXPECT_EQ(Doc().m_vecFileName, std::vector<QString>{dropped});
+  // A path relative to the working folder, as on the command line, is kept
+  // in full, as Results and their file show it.
+  const QString previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(QFileInfo(dropped).path()));
+  ASSERT_NE(started_->app.OpenDocumentFile("./dropped.png"), nullptr);
+  QDir::setCurrent(previous);
   EXPECT_EQ(Doc().m_vecFileName, std::vector<QString>{dropped});
 }
 
