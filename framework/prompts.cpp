@@ -21,6 +21,14 @@ QString StartPath(const FileDialogOptions& options) {
   return dir + options.fileName;
 }
 
+// Filters are written as "All Files (*.*)" where "*.*" stands for every
+// file; here that pattern would hide the names without a dot, so the
+// dialog is given "*" for it.
+QString DialogFilter(const QString& filter) {
+  QString shown = filter;
+  return shown.replace(QLatin1String("(*.*)"), QLatin1String("(*)"));
+}
+
 std::optional<QString> Chosen(const QString& path) {
   if (path.isEmpty()) return std::nullopt;
   return path;
@@ -59,11 +67,13 @@ void QtPrompts::MessageBox(const QString& text, MessageIcon icon) {
 }
 
 std::optional<QString> QtPrompts::OpenFile(const FileDialogOptions& options) {
-  return Chosen(QFileDialog::getOpenFileName(DialogParent(), options.title, StartPath(options), options.filter));
+  return Chosen(
+      QFileDialog::getOpenFileName(DialogParent(), options.title, StartPath(options), DialogFilter(options.filter)));
 }
 
 std::optional<QString> QtPrompts::SaveFile(const FileDialogOptions& options) {
-  return Chosen(QFileDialog::getSaveFileName(DialogParent(), options.title, StartPath(options), options.filter));
+  return Chosen(
+      QFileDialog::getSaveFileName(DialogParent(), options.title, StartPath(options), DialogFilter(options.filter)));
 }
 
 std::optional<QString> QtPrompts::BrowseForFolder(const QString& title, const QString& initialDir) {

@@ -17,7 +17,7 @@ struct FileDialogOptions {
   QString title;       // empty: the platform's own title
   QString initialDir;  // empty: the platform's choice
   QString fileName;    // a name or a full path filled in at the start
-  QString filter;      // Qt filter list, e.g. "PNG Files (*.png);;All Files (*)"
+  QString filter;      // Qt filter list, e.g. "PNG Files (*.png);;All Files (*.*)"
 };
 
 // Everything that asks the user something or tells them something in a

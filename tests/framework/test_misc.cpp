@@ -5,13 +5,16 @@
 #include "framework/text.h"
 #include "tests/support/testsupport.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +133,18 @@ TEST(ScriptedPrompts, RecordsQuestionsAnswersFromItsQueueAndRestoresTheOuterOnes
     EXPECT_EQ(prompts.Messages(), QStringList{QStringLiteral("No files")});
   }
   EXPECT_EQ(&Prompts::Current(), &outer);
+}
+
+TEST(QtPrompts, AnAllFilesFilterListsNamesWithoutADot) {
+  QStringList shown;
+  QTimer::singleShot(0, [&shown] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    shown = dialog->nameFilters();
+    dialog->reject();
+  });
+  QtPrompts().OpenFile({QString(), QString(), QString(), QStringLiteral("PNG Files (*.png);;All Files (*.*)")});
+  EXPECT_EQ(shown, (QStringList{"PNG Files (*.png)", "All Files (*)"}));
 }
 
 // Format, ParseLeadingDouble and ScanLeadingDouble under a locale whose
