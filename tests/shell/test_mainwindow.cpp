@@ -256,6 +256,17 @@ TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   }
   EXPECT_TRUE(pane->isVisibleTo(&Frame()));
   EXPECT_FALSE(pane->isAreaAllowed(Qt::LeftToolBarArea) || pane->isAreaAllowed(Qt::RightToolBarArea));
+  // A right click on the menu bar shows the bars' menu, the way back to a hidden tool bar.
+  QStringList items;
+  QTimer::singleShot(0, [&items] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      for (QAction* action : popup->actions()) items << action->text();
+      popup->close();
+    }
+  });
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(300, 5), Frame().MenuBar()->mapToGlobal(QPoint(300, 5)));
+  QApplication::sendEvent(Frame().MenuBar(), &click);
+  EXPECT_EQ(items, (QStringList{"Standard", "", "Customize..."}));
   Frame().ToolBar()->show();
 }
 
