@@ -270,6 +270,29 @@ TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   Frame().ToolBar()->show();
 }
 
+// A message given while no window is active, as right after a file dialog
+// closes, stands over the main window.
+TEST_F(MainWindow, AMessageWhileNoWindowIsActiveBelongsToTheMainWindow) {
+  {
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QApplication::processEvents();
+  }
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  QWidget* parent = nullptr;
+  QTimer::singleShot(0, [&parent] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      parent = box->parentWidget();
+      box->close();
+    }
+  });
+  Prompts::Current().MessageBox("There are no png files in this folder", MessageIcon::Error);
+  EXPECT_EQ(parent, &Frame());
+  Frame().activateWindow();
+}
+
 // The sample folder through the menu; meanwhile a file dropped on the window
 // and one asked for by a timer reach the program between drawings: refused.
 TEST_F(MainWindow, NothingOpensWhileAFolderRunWorks) {
