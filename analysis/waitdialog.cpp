@@ -8,12 +8,14 @@
 #include <QProgressBar>
 #include <QScreen>
 
-CDlgWait::CDlgWait(QWidget* owner)
-    : QDialog(owner, FixedDialogFlags(false)),
-      m_staticText(new QLabel(QStringLiteral("Processing..."), this)),
-      m_progress(new QProgressBar(this)) {
+CDlgWait::CDlgWait(QWidget* owner) : QDialog(owner, FixedDialogFlags(false)) {
   setWindowTitle(QStringLiteral("Varenko"));
+  // The controls are made once the dialog has its font: under a look's
+  // style sheet, controls made before would keep the application's larger
+  // font, and the text would not fit its line.
   setFont(DialogUnits::DialogFont());
+  m_staticText = new QLabel(QStringLiteral("Processing..."), this);
+  m_progress = new QProgressBar(this);
   const DialogUnits units(font());
   m_staticText->setGeometry(units.ToPixels(7, 7, 171, 8));
   m_staticText->setAlignment(Qt::AlignLeft | Qt::AlignTop);

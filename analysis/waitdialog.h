@@ -17,8 +17,8 @@ class CDlgWait : public QDialog {
   // Centres the dialog over its owner (or the screen) and shows it.
   void ShowCentred();
 
-  QLabel* m_staticText;
-  QProgressBar* m_progress;
+  QLabel* m_staticText = nullptr;
+  QProgressBar* m_progress = nullptr;
 
  public slots:
   // Nothing the user does ends the dialog.

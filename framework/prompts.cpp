@@ -1,5 +1,8 @@
 #include "framework/prompts.h"
 
+#include "framework/application.h"
+#include "framework/frame.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,7 +14,16 @@ Prompts*& InstalledPrompts() {
   return installed;
 }
 
-QWidget* DialogParent() { return QApplication::activeWindow(); }
+// The window a dialog belongs to: the active one or, when none is active
+// (the file dialog just closed took the activation with it), the main
+// window, so that a message after a file dialog stands over the window it
+// concerns.
+QWidget* DialogParent() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  const Application* app = Application::Instance();
+  QWidget* frame = app != nullptr ? app->GetMainWnd() : nullptr;
+  return frame != nullptr && frame->isVisible() ? frame : nullptr;
+}
 
 QString StartPath(const FileDialogOptions& options) {
   if (options.initialDir.isEmpty()) return options.fileName;

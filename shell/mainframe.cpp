@@ -29,6 +29,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <memory>
+
 namespace {
 
 constexpr const char* kButtonMime = "application/x-varenko-toolbar-button";
@@ -215,6 +217,13 @@ void CMainFrame::BuildMenuBar() {
   // A menu bar is a row of words: docked at a side it would stand as a
   // wide, mostly empty column.
   m_wndMenuBarPane->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
+  // A right click on the menu bar shows the bars' menu, as on any other
+  // bar: it is the way back to a tool bar that was hidden.
+  m_wndMenuBar->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_wndMenuBar, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    const std::unique_ptr<QMenu> menu(createPopupMenu());
+    menu->exec(m_wndMenuBar->mapToGlobal(pos));
+  });
   addToolBar(Qt::TopToolBarArea, m_wndMenuBarPane);
   addToolBarBreak(Qt::TopToolBarArea);
   UpdateRecentFiles(nullptr);

@@ -265,7 +265,41 @@ TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   }
   EXPECT_TRUE(pane->isVisibleTo(&Frame()));
   EXPECT_FALSE(pane->isAreaAllowed(Qt::LeftToolBarArea) || pane->isAreaAllowed(Qt::RightToolBarArea));
+  // A right click on the menu bar shows the bars' menu, the way back to a hidden tool bar.
+  QStringList items;
+  QTimer::singleShot(0, [&items] {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      for (QAction* action : popup->actions()) items << action->text();
+      popup->close();
+    }
+  });
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(300, 5), Frame().MenuBar()->mapToGlobal(QPoint(300, 5)));
+  QApplication::sendEvent(Frame().MenuBar(), &click);
+  EXPECT_EQ(items, (QStringList{"Standard", "", "Customize..."}));
   Frame().ToolBar()->show();
+}
+
+// A message given while no window is active, as right after a file dialog
+// closes, stands over the main window.
+TEST_F(MainWindow, AMessageWhileNoWindowIsActiveBelongsToTheMainWindow) {
+  {
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QApplication::processEvents();
+  }
+  QApplication::processEvents();
+  ASSERT_EQ(QApplication::activeWindow(), nullptr);
+  QWidget* parent = nullptr;
+  QTimer::singleShot(0, [&parent] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      parent = box->parentWidget();
+      box->close();
+    }
+  });
+  Prompts::Current().MessageBox("There are no png files in this folder", MessageIcon::Error);
+  EXPECT_EQ(parent, &Frame());
+  Frame().activateWindow();
 }
 
 // The sample folder through the menu; meanwhile a file dropped on the window
