@@ -22,16 +22,15 @@ const QColor kCsBackground(223, 223, 223);
 
 }  // namespace
 
-CDlgResults::CDlgResults(CVarenkoDoc* doc, QWidget* parent)
-    : QDialog(parent, FixedDialogFlags()),
-      m_pDoc(doc),
-      m_listResults(nullptr),
-      m_ok(new QPushButton(QStringLiteral("OK"), this)),
-      m_export(new QPushButton(QStringLiteral("Export To Text File..."), this)),
-      m_edit(new QPlainTextEdit(this)) {
+CDlgResults::CDlgResults(CVarenkoDoc* doc, QWidget* parent) : QDialog(parent, FixedDialogFlags()), m_pDoc(doc) {
   setWindowTitle(QStringLiteral("Results"));
   setFont(DialogUnits::DialogFont());
   const DialogUnits units(font());
+  // Controls are made once the dialog has its font: under a look's style
+  // sheet, a control made before would keep the application's larger font.
+  m_ok = new QPushButton(QStringLiteral("OK"), this);
+  m_export = new QPushButton(QStringLiteral("Export To Text File..."), this);
+  m_edit = new QPlainTextEdit(this);
   m_listResults = new MCListColor(this);
   m_ok->setGeometry(units.ToPixels(164, 286, 50, 14));
   m_ok->setDefault(true);

@@ -37,13 +37,13 @@ class CDlgResults : public QDialog {
   std::vector<double> m_vecRatio;
   std::vector<double> m_vecRatioCS;
   std::vector<double> m_vecRatioNonCS;
-  MCListColor* m_listResults;
+  MCListColor* m_listResults = nullptr;
   QString m_strStatistics;
   QString m_strTable;
 
-  QPushButton* m_ok;
-  QPushButton* m_export;
-  QPlainTextEdit* m_edit;
+  QPushButton* m_ok = nullptr;
+  QPushButton* m_export = nullptr;
+  QPlainTextEdit* m_edit = nullptr;
 
  private:
   // Shows the report in its box.

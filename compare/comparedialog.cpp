@@ -38,20 +38,22 @@ void ComparePicture::paintEvent(QPaintEvent* event) {
 CDlgCompareFiles::CDlgCompareFiles(QWidget* parent)
     : QDialog(parent, FixedDialogFlags()),
       m_pMaskImage(Bitmap::FromResource(res::IDB_BODY_MASK)),
-      m_btnProcess(new QPushButton(QStringLiteral("Process"), this)),
-      m_btnCopy(new QPushButton(QStringLiteral("Copy To Clipboard"), this)),
-      m_btnPicture(new ComparePicture(this)),
-      m_editFirst(new QLineEdit(this)),
-      m_editSecond(new QLineEdit(this)),
-      m_btnSelectFirst(new QPushButton(QStringLiteral("Select..."), this)),
-      m_btnSelectSecond(new QPushButton(QStringLiteral("Select..."), this)),
-      m_comboDisplay(new QComboBox(this)),
-      m_btnOk(new QPushButton(QStringLiteral("OK"), this)),
       m_pBlankChart(Bitmap::FromResource(res::IDB_BLANK_CHART_COMPARE)) {
   m_pResultImage = BlankChart();
   m_pBlankChart->Park();
   setWindowTitle(QStringLiteral("Compare Files"));
   setFont(DialogUnits::DialogFont());
+  // Controls are made once the dialog has its font: under a look's style
+  // sheet, a control made before would keep the application's larger font.
+  m_btnProcess = new QPushButton(QStringLiteral("Process"), this);
+  m_btnCopy = new QPushButton(QStringLiteral("Copy To Clipboard"), this);
+  m_btnPicture = new ComparePicture(this);
+  m_editFirst = new QLineEdit(this);
+  m_editSecond = new QLineEdit(this);
+  m_btnSelectFirst = new QPushButton(QStringLiteral("Select..."), this);
+  m_btnSelectSecond = new QPushButton(QStringLiteral("Select..."), this);
+  m_comboDisplay = new QComboBox(this);
+  m_btnOk = new QPushButton(QStringLiteral("OK"), this);
   const DialogUnits units(font());
 
   auto* group = new QGroupBox(QStringLiteral(" Files to compare "), this);

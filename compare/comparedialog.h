@@ -109,9 +109,9 @@ class CDlgCompareFiles : public QDialog {
   uint32_t m_nFirstOnly = 0;
   uint32_t m_nSecondOnly = 0;
   uint32_t m_nCommon = 0;
-  QPushButton* m_btnProcess;
-  QPushButton* m_btnCopy;
-  ComparePicture* m_btnPicture;
+  QPushButton* m_btnProcess = nullptr;
+  QPushButton* m_btnCopy = nullptr;
+  ComparePicture* m_btnPicture = nullptr;
   QString m_strFirstFile;
   QString m_strSecondFile;
   int m_nDisplay = 0;
@@ -130,12 +130,12 @@ class CDlgCompareFiles : public QDialog {
   const BodyRuns& Body();
   void InvalidatePicture();
 
-  QLineEdit* m_editFirst;
-  QLineEdit* m_editSecond;
-  QPushButton* m_btnSelectFirst;
-  QPushButton* m_btnSelectSecond;
-  QComboBox* m_comboDisplay;
-  QPushButton* m_btnOk;
+  QLineEdit* m_editFirst = nullptr;
+  QLineEdit* m_editSecond = nullptr;
+  QPushButton* m_btnSelectFirst = nullptr;
+  QPushButton* m_btnSelectSecond = nullptr;
+  QComboBox* m_comboDisplay = nullptr;
+  QPushButton* m_btnOk = nullptr;
   bool m_bInitialised = false;
 
   // The blank chart as read once, kept packed: reading the image from the

@@ -45,12 +45,13 @@ class LinkLabel : public QLabel {
 
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent)
-    : QDialog(parent, FixedDialogFlags()),
-      m_ok(new QPushButton(QStringLiteral("OK"), this)),
-      m_btnLink(new LinkLabel(this)) {
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, FixedDialogFlags()) {
   setWindowTitle(QStringLiteral("About Varenko"));
   setFont(DialogUnits::DialogFont());
+  // Controls are made once the dialog has its font: under a look's style
+  // sheet, a control made before would keep the application's larger font.
+  m_ok = new QPushButton(QStringLiteral("OK"), this);
+  m_btnLink = new LinkLabel(this);
   const DialogUnits units(font());
 
   // The icon at its largest square within its place.

@@ -21,6 +21,6 @@ class CAboutDlg : public QDialog {
   static constexpr const char* kContactUrl = "mailto:support@kestrune.example";
 
  private:
-  QPushButton* m_ok;
-  QLabel* m_btnLink;
+  QPushButton* m_ok = nullptr;
+  QLabel* m_btnLink = nullptr;
 };

@@ -13,13 +13,14 @@
 
 #include <cmath>
 
-CDlgThreshold::CDlgThreshold(QWidget* parent)
-    : QDialog(parent, FixedDialogFlags()),
-      m_edit(new QLineEdit(this)),
-      m_ok(new QPushButton(QStringLiteral("OK"), this)),
-      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+CDlgThreshold::CDlgThreshold(QWidget* parent) : QDialog(parent, FixedDialogFlags()) {
   setWindowTitle(QStringLiteral("Set CS Threshold"));
   setFont(DialogUnits::DialogFont());
+  // Controls are made once the dialog has its font: under a look's style
+  // sheet, a control made before would keep the application's larger font.
+  m_edit = new QLineEdit(this);
+  m_ok = new QPushButton(QStringLiteral("OK"), this);
+  m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
   const DialogUnits units(font());
 
   auto* label = new QLabel(QStringLiteral("CS Threshold:"), this);

@@ -32,8 +32,8 @@ class CDlgThreshold : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QLineEdit* m_edit;
-  QPushButton* m_ok;
-  QPushButton* m_cancel;
+  QLineEdit* m_edit = nullptr;
+  QPushButton* m_ok = nullptr;
+  QPushButton* m_cancel = nullptr;
   bool m_initialised = false;
 };

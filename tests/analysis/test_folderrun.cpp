@@ -47,21 +47,6 @@ TEST(FrequencyLevel, WorkedExamples) {
   for (const auto& [m, c, v] : examples) EXPECT_EQ(FrequencyLevel(c, m), v) << m << " " << c;
 }
 
-// Every look but the classic one puts a style sheet on the application; the
-// progress line keeps the dialog's font under it and stands whole.
-TEST(ProgressDialog, ItsLineKeepsTheDialogsFontAndFitsUnderAStyleSheet) {
-  qApp->setStyleSheet(QStringLiteral("QToolBar { border: none; }"));
-  {
-    CDlgWait dialog;
-    dialog.show();
-    QApplication::processEvents();
-    const QString font = dialog.font().toString();
-    EXPECT_TRUE(dialog.m_staticText->font().toString() == font && dialog.m_progress->font().toString() == font);
-    EXPECT_LE(QFontMetrics(dialog.m_staticText->font()).height(), dialog.m_staticText->height());
-  }
-  qApp->setStyleSheet(QString());
-}
-
 class FolderRun : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,5 +1,8 @@
+#include "analysis/document.h"
+#include "analysis/resultsdialog.h"
 #include "analysis/threshold.h"
 #include "analysis/waitdialog.h"
+#include "compare/comparedialog.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
 #include "framework/systemopen.h"
@@ -9,6 +12,7 @@
 #include "shell/thresholddialog.h"
 #include "tests/support/testsupport.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -186,9 +190,26 @@ TEST(AboutBox, TabReachesTheAddressAndEnterOpensIt) {
 }
 
 TEST(FixedDialogs, CaptionsHoldTheTitleAndAtMostTheCloseButton) {
+  // Every look but the classic one puts a style sheet on the application;
+  // each control keeps its dialog's font under it, and texts fit their lines.
+  qApp->setStyleSheet(QStringLiteral("QToolBar { border: none; }"));
   CDlgThreshold threshold;
   CDlgWait progress;
   CAboutDlg about;
+  CVarenkoDoc doc;
+  CDlgResults results(&doc);
+  CDlgCompareFiles compare;
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&threshold, &progress, &about, &results, &compare}) {
+    dialog->show();
+    QApplication::processEvents();
+    for (const QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      EXPECT_EQ(child->font().toString().toStdString(), dialog->font().toString().toStdString())
+          << child->metaObject()->className();
+    }
+    dialog->hide();
+  }
+  EXPECT_LE(QFontMetrics(progress.m_staticText->font()).height(), progress.m_staticText->height());
+  qApp->setStyleSheet(QString());
   const Qt::WindowFlags unwanted = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                                    Qt::WindowContextHelpButtonHint | Qt::WindowFullscreenButtonHint;
   for (const auto& [dialog, close] :
