@@ -1,6 +1,7 @@
 #include "shell/mainframe.h"
 
 #include "analysis/document.h"
+#include "framework/lockkeys.h"
 #include "framework/profile.h"
 #include "framework/recentfiles.h"
 #include "framework/waitcursor.h"
@@ -344,8 +345,8 @@ void CMainFrame::BuildStatusBar() {
   m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
   setStatusBar(m_wndStatusBar);
   m_wndStatusBar->showMessage(QStringLiteral("Ready"));
-  // The lock-key indicators stay dim: the platform layer gives no lock
-  // state to light them from.
+  // The lock-key indicators light while their key is on; they stay dim
+  // where the windowing system tells no lock state.
   const char* const texts[] = {"CAP", "NUM", "SCRL"};
   for (int i = 0; i < 3; ++i) {
     m_indicators[i] = new QLabel(QString::fromLatin1(texts[i]));
@@ -354,6 +355,13 @@ void CMainFrame::BuildStatusBar() {
     m_indicators[i]->setEnabled(false);
     m_wndStatusBar->addPermanentWidget(m_indicators[i]);
   }
+  m_lockKeys = new LockKeysWatcher(this);
+  connect(m_lockKeys, &LockKeysWatcher::Changed, this, [this](const LockKeys& keys) {
+    m_indicators[0]->setEnabled(keys.caps);
+    m_indicators[1]->setEnabled(keys.num);
+    m_indicators[2]->setEnabled(keys.scroll);
+  });
+  m_lockKeys->Update();
 }
 
 bool CMainFrame::event(QEvent* event) {

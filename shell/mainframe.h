@@ -9,6 +9,7 @@
 
 class CVarenkoDoc;
 class CVarenkoView;
+class LockKeysWatcher;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -90,6 +91,7 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   QToolBar* m_wndToolBar = nullptr;
   QStatusBar* m_wndStatusBar = nullptr;
   QLabel* m_indicators[3] = {nullptr, nullptr, nullptr};
+  LockKeysWatcher* m_lockKeys = nullptr;
   QList<QToolBar*> m_userToolBars;
   QAction* m_recentPlaceholder = nullptr;
   QList<QAction*> m_recentActions;

@@ -1,4 +1,5 @@
 #include "analysis/document.h"
+#include "framework/lockkeys.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
 #include "framework/recentfiles.h"
@@ -17,6 +18,7 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -24,6 +26,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
+#include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -106,6 +110,25 @@ TEST_F(MainWindow, StartsMaximisedAndEmptyAndOpensItsMenusAndDialogsWhereAsked) 
     EXPECT_TRUE(items.isEmpty() ||
                 (items[1] == Actions().Action(res::ID_EDIT_COPY) && !items[0]->isEnabled() && !items[2]->isEnabled()));
   }
+  // The lock indicators follow the keys' state, read again as a key goes down.
+  auto* watcher = Frame().findChild<LockKeysWatcher*>();
+  ASSERT_NE(watcher, nullptr);
+  auto lit = [this] {
+    QStringList on;
+    for (const QLabel* label : Frame().statusBar()->findChildren<QLabel*>()) {
+      if (QStringList{"CAP", "NUM", "SCRL"}.contains(label->text()) && label->isEnabled()) on << label->text();
+    }
+    return on;
+  };
+  EXPECT_TRUE(lit().isEmpty());
+  for (const auto& [keys, shown] : {std::pair{LockKeys{true, false, true}, QStringList{"CAP", "SCRL"}},
+                                    {LockKeys{false, true, false}, QStringList{"NUM"}},
+                                    {LockKeys{}, QStringList{}}}) {
+    watcher->read = [keys] { return std::optional<LockKeys>(keys); };
+    QTest::keyClick(Frame().View(), Qt::Key_CapsLock);
+    EXPECT_EQ(lit(), shown);
+  }
+  watcher->read = ReadLockKeys;
   // Compare Files opens the comparison.
   QString opened;
   QTimer::singleShot(0, [&opened] {
