@@ -54,6 +54,9 @@ void Place(CVarenkoApp& app) {
   frame->resize(1120, 500);
   Settle();
   app.View()->UpdateLayout();
+  // The buttons and menu items show their state as the running program
+  // shows it once it waits for input, which these pictures never do.
+  frame->Actions().UpdateAll();
   Settle();
 }
 
