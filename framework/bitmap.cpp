@@ -317,7 +317,10 @@ std::optional<QSize> Bitmap::HeaderSize(const QByteArray& localPath) {
   const QByteArray start = file->peek(24);
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(start.constData()), static_cast<size_t>(start.size()));
   if (const std::optional<PngSize> size = ReadPngSize(bytes)) return QSize(size->width, size->height);
-  return ReadHeader(*file).size;
+  // A file in no format the reader knows can never be read as an image.
+  const ImageHeader header = ReadHeader(*file);
+  if (header.format.isEmpty()) return std::nullopt;
+  return header.size;
 }
 
 std::unique_ptr<Bitmap> Bitmap::FromFile(const QString& path) {

@@ -130,7 +130,19 @@ TEST_F(FolderRun, ReadsEveryDrawingAUserExpectsAndNothingElse) {
   };
   EXPECT_EQ(browserStart(), DefaultFolder());
   EXPECT_TRUE(doc_.m_bFolderMode && doc_.m_vecOriginal.empty());
+  // How many drawings the progress counts to: a file that is no image is
+  // none.
+  int counted = 0;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<CDlgWait*>(widget);
+      if (dialog != nullptr && dialog->isVisible()) counted = std::max(counted, dialog->m_progress->maximum());
+    }
+  });
+  watch.start(0);
   Run(folder_);
+  EXPECT_EQ(counted, 0);
   EXPECT_EQ(prompts_.Messages(), QStringList{"There are no png files in this folder"});
   EXPECT_TRUE(doc_.m_vecOriginal.empty());
   EXPECT_FALSE(WaitCursor::IsShowing());
@@ -148,6 +160,7 @@ TEST_F(FolderRun, ReadsEveryDrawingAUserExpectsAndNothingElse) {
   prompts_.Clear();
   Run(folder_ + '/');
   EXPECT_TRUE(prompts_.Messages().isEmpty());
+  EXPECT_EQ(counted, 5);
   EXPECT_EQ(doc_.m_vecFileName,
             (std::vector<QString>{"a.png", "B.PNG", "Link.png", QStringLiteral("r\uFFFDsultat.png"), "Scan.Png"}));
   EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000, 10000, 20000, 10000}));
