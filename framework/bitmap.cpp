@@ -231,11 +231,14 @@ ImageHeader ReadHeader(QIODevice& device) {
   return header;
 }
 
-// Reads the image of the given format from the device's start. Vector
-// pictures are no drawings, and a few kilobytes of one can keep the
-// renderer busy for seconds: they read as nothing.
+// Whether images of the format are read at all. Vector pictures are no
+// drawings, and a few kilobytes of one can keep the renderer busy for
+// seconds: they read as nothing, as do files in no format known.
+bool IsReadFormat(const QByteArray& format) { return !format.isEmpty() && format != "svg" && format != "svgz"; }
+
+// Reads the image of the given format from the device's start.
 QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {
-  if (format == "svg" || format == "svgz") return QImage();
+  if (!IsReadFormat(format)) return QImage();
   EnsureAllocationLimit();
   // A PNG file is decoded straight into 32-bit pixels; whatever that
   // decoder leaves alone goes through Qt's reader.
@@ -317,9 +320,9 @@ std::optional<QSize> Bitmap::HeaderSize(const QByteArray& localPath) {
   const QByteArray start = file->peek(24);
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(start.constData()), static_cast<size_t>(start.size()));
   if (const std::optional<PngSize> size = ReadPngSize(bytes)) return QSize(size->width, size->height);
-  // A file in no format the reader knows can never be read as an image.
+  // A file in a format that is not read can never be read as an image.
   const ImageHeader header = ReadHeader(*file);
-  if (header.format.isEmpty()) return std::nullopt;
+  if (!IsReadFormat(header.format)) return std::nullopt;
   return header.size;
 }
 

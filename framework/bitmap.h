@@ -34,7 +34,7 @@ class Bitmap {
   static std::unique_ptr<Bitmap> FromFile(const QString& path);
   // The size the header of a regular file gives, read without decoding: an
   // invalid size when the format keeps it elsewhere, nothing when the file
-  // cannot be read or is in no image format known.
+  // cannot be read or is in no image format read.
   static std::optional<QSize> HeaderSize(const QByteArray& localPath);
   // One of the images the program carries (resource ids in resource.h); an
   // unknown id or a missing resource gives an empty bitmap.
