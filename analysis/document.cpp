@@ -308,11 +308,11 @@ std::function<void(const BitmapData&)> Processing(std::shared_ptr<const BodyRuns
 
 }  // namespace
 
-void CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
-  if (!m_pBodyMask || m_vecOriginal.empty()) return;
-  if (!MeasureDrawings({}, {}, std::move(chart))) {
-    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
-  }
+bool CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
+  if (!m_pBodyMask || m_vecOriginal.empty()) return true;
+  if (MeasureDrawings({}, {}, std::move(chart))) return true;
+  Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
+  return false;
 }
 
 bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const std::vector<QString>& names,
@@ -469,9 +469,12 @@ void CVarenkoDoc::KeepReady() const {
 
 void CVarenkoDoc::OnSmartArea() {
   if (m_bRunning) return;
-  m_bSmartArea = !m_bSmartArea;
-  Profile::Instance().WriteProfileInt(QString::fromLatin1(kOptionsSection), QString::fromLatin1(kSmartAreaEntry),
-                                      m_bSmartArea ? 1 : 0);
+  auto store = [this](bool on) {
+    m_bSmartArea = on;
+    Profile::Instance().WriteProfileInt(QString::fromLatin1(kOptionsSection), QString::fromLatin1(kSmartAreaEntry),
+                                        on ? 1 : 0);
+  };
+  store(!m_bSmartArea);
   const size_t n = m_vecOriginal.size();
   if (n == 0) return;
   if (n == 1) {
@@ -489,8 +492,9 @@ void CVarenkoDoc::OnSmartArea() {
     return;
   }
   // A fresh blank chart for the new frequency map; the old map and copies
-  // stay on show until the run ends.
-  ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART));
+  // stay on show until the run ends. A run that cannot start for want of
+  // memory leaves the results of the option as it was, and so the option.
+  if (!ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART))) store(!m_bSmartArea);
 }
 
 void CVarenkoDoc::OnResults() {

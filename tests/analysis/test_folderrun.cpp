@@ -366,6 +366,17 @@ TEST_F(FolderRun, LargePicturesAreNotDecodedAndRunningOutOfMemoryNeverAborts) {
     for (size_t i = 0; i < doc_.m_vecProcessed.size(); ++i) {
       ok = ok && doc_.m_vecSelectedPixels[i] == (doc_.m_vecProcessed[i] != nullptr ? 10000 : 0);
     }
+    // No room left at all: switching the smart area keeps the results and,
+    // with them, the option as it was.
+    const rlim_t none = static_cast<rlim_t>(StatusKb("VmData") + 8 * 1024) * 1024;
+    const rlimit full{none, none};
+    setrlimit(RLIMIT_DATA, &full);
+    const std::vector<int> counts = doc_.m_vecSelectedPixels;
+    doc_.OnSmartArea();
+    ok =
+        ok && !doc_.m_bSmartArea && doc_.m_vecSelectedPixels == counts &&
+        Profile::Instance().GetProfileInt("Options", "Use Smart Selected Area Calculations", 1) == 0 &&
+        prompts_.Messages().value(prompts_.Messages().size() - 1) == "There is not enough memory to process the images";
     std::fprintf(stderr, "peak grew by %ld MB; %zu drawings kept\n", grown, n);
     std::exit(ok ? 0 : 1);
   };
