@@ -26,9 +26,11 @@
 #include <QStatusTipEvent>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -103,7 +105,7 @@ CMainFrame::CMainFrame(CVarenkoDoc& document) : m_document(document) {
 }
 
 CMainFrame::~CMainFrame() {
-  SaveToolBars();
+  if (!m_bBarsSaved) SaveToolBars();
   // The view goes before the document it shows.
   delete m_pView;
   m_pView = nullptr;
@@ -339,6 +341,8 @@ QToolBar* CMainFrame::AddUserToolBar(const QString& name) {
 
 QList<QToolBar*> CMainFrame::ToolBars() const { return QList<QToolBar*>{m_wndToolBar} + m_userToolBars; }
 
+QList<QToolBar*> CMainFrame::AllBars() const { return ToolBars() << m_wndMenuBarPane; }
+
 void CMainFrame::BuildStatusBar() {
   m_wndStatusBar = new QStatusBar(this);
   m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -373,7 +377,28 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // The bars are saved while they all still show: as the program quits, it
+  // closes a floating tool bar too, and saved hidden it would not come back.
+  SaveToolBars();
+  m_bBarsSaved = true;
   FrameWindow::closeEvent(event);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  FrameWindow::showEvent(event);
+  if (m_bShown || event->spontaneous()) return;
+  m_bShown = true;
+  // A tool bar restored floating showed before this window did, and the
+  // window manager put this window over it: shown again once this window is
+  // up, it stands above the window like any floating bar.
+  QTimer::singleShot(0, this, [this] {
+    for (QToolBar* bar : AllBars()) {
+      if (bar->isFloating() && bar->isVisible()) {
+        bar->hide();
+        bar->show();
+      }
+    }
+  });
 }
 
 void CMainFrame::FillBarsMenu(QMenu* menu) {
@@ -579,6 +604,26 @@ void CMainFrame::RestoreToolBars() {
   }
   if (!state.isEmpty()) restoreState(state);
   KeepMenuBar();
+  KeepFloatingBarsOnScreen();
+}
+
+void CMainFrame::KeepFloatingBarsOnScreen() {
+  // A layout saved on a larger or a second screen, or edited by hand, may
+  // place a floating bar out of sight, or make it so large that it covers
+  // everything: it comes back at the size its buttons need, wholly on the
+  // screen where it was or else on this window's.
+  for (QToolBar* bar : AllBars()) {
+    if (!bar->isFloating()) continue;
+    const QRect placed = bar->geometry();
+    const QScreen* screen = QGuiApplication::screenAt(placed.center());
+    if (screen == nullptr) screen = this->screen();
+    if (screen == nullptr) continue;
+    const QRect area = screen->availableGeometry();
+    const QSize size = bar->sizeHint().boundedTo(area.size());
+    const int x = std::clamp(placed.x(), area.left(), area.right() + 1 - size.width());
+    const int y = std::clamp(placed.y(), area.top(), area.bottom() + 1 - size.height());
+    bar->setGeometry(x, y, size.width(), size.height());
+  }
 }
 
 void CMainFrame::KeepMenuBar() {

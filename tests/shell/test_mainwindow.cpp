@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -396,6 +397,34 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(started.frame().toolBarArea(pane), Qt::TopToolBarArea);
     EXPECT_LT(pane->geometry().bottom(), started.frame().ToolBar()->geometry().top());
+  }
+}
+
+// A tool bar left floating comes back shown, wholly on the screen and at
+// the size its buttons need, also when it was saved off the screen and huge.
+TEST(MainWindowStart, AFloatingToolBarComesBackShownOnTheScreenAtItsOwnSize) {
+  Profile::Instance().Settings().clear();
+  for (bool misplaced : {false, true}) {
+    {
+      Started started;
+      QToolBar* bar = started.frame().ToolBar();
+      if (!bar->isFloating()) {  // dragged away by its handle
+        const QPoint handle(3, bar->height() / 2);
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, handle);
+        QTest::mouseMove(bar, handle + QPoint(5, 100));
+        QTest::mouseMove(bar, handle + QPoint(50, 300));
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, handle + QPoint(50, 300));
+      }
+      ASSERT_TRUE(bar->isFloating());
+      if (misplaced) bar->setGeometry(5000, -3000, 20000, 20000);
+      started.frame().close();  // then, as the program quits, the others
+      QApplication::closeAllWindows();
+    }
+    Started started;
+    QToolBar* bar = started.frame().ToolBar();
+    EXPECT_TRUE(bar->isFloating() && bar->isVisible()) << misplaced;
+    EXPECT_TRUE(bar->screen()->availableGeometry().contains(bar->geometry())) << misplaced;
+    EXPECT_EQ(bar->size(), bar->sizeHint()) << misplaced;
   }
 }
 
