@@ -1,6 +1,8 @@
 #include "framework/profile.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace {
 
@@ -11,13 +13,35 @@ std::unique_ptr<Profile>& InstanceSlot() {
 
 QString Key(const QString& section, const QString& entry) { return section + QLatin1Char('/') + entry; }
 
+// The file to keep settings in for a path. Something that is neither a file
+// nor a folder under that name (a FIFO, a socket, a device) is not opened:
+// reading a FIFO waits for a writer for ever, and a device may never end.
+// The settings then go to a place under it that can be neither read nor
+// written, so the program starts on its defaults and keeps the session's
+// changes in memory.
+QString UsableFile(const QString& path) {
+  const QFileInfo info(path);
+  if (!info.exists() || info.isFile() || info.isDir()) return path;
+  return path + QStringLiteral("/settings");
+}
+
+// The user's settings where the system keeps them: a file in the user's
+// configuration folder (on Windows the registry, where no FIFO can be).
+std::unique_ptr<QSettings> UserSettings() {
+  const QString organization = QStringLiteral("Kestrune");
+  const QString application = QStringLiteral("Varenko");
+  const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+                       organization + QLatin1Char('/') + application + QStringLiteral(".conf");
+  if (UsableFile(file) != file) return std::make_unique<QSettings>(UsableFile(file), QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application);
+}
+
 }  // namespace
 
-Profile::Profile()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kestrune"),
-                                            QStringLiteral("Varenko"))) {}
+Profile::Profile() : settings_(UserSettings()) {}
 
-Profile::Profile(const QString& iniFile) : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+Profile::Profile(const QString& iniFile)
+    : settings_(std::make_unique<QSettings>(UsableFile(iniFile), QSettings::IniFormat)) {}
 
 Profile::~Profile() = default;
 

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
@@ -23,11 +24,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -112,6 +116,29 @@ TEST(Profile, WritesReachTheFileAtOnceAndTextsStayTexts) {
   EXPECT_EQ(profile.GetProfileString(options, QStringLiteral("CS Threshold")), QStringLiteral("16.00"));
   EXPECT_EQ(profile.GetProfileInt(options, QStringLiteral("Probe"), 7), 7);
   EXPECT_EQ(profile.GetProfileInt(QStringLiteral("Workspace"), QStringLiteral("ApplicationLook"), 217), 205);
+}
+
+// A FIFO in place of the settings is not read, which would wait for ever:
+// the defaults hold, and a value written lasts for the session.
+TEST(Profile, AFifoInPlaceOfTheSettingsIsNotWaitedOn) {
+  const QString file = TempDir() + QStringLiteral("/settings.ini");
+  ASSERT_EQ(::mkfifo(LocalPath(file), 0600), 0);
+  const QString options = QStringLiteral("Options"), entry = QStringLiteral("CS Threshold");
+  std::atomic<bool> read = false, waited = false;
+  std::thread rescue([&] {  // ends the wait of a reader, if one waits
+    for (int i = 0; i < 100 && !read; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (read) return;
+    waited = true;
+    ::close(::open(LocalPath(file), O_WRONLY | O_NONBLOCK));
+  });
+  Profile profile(file);
+  EXPECT_EQ(profile.GetProfileString(options, entry, QStringLiteral("16")), QStringLiteral("16"));
+  read = true;
+  rescue.join();
+  ASSERT_FALSE(waited);
+  EXPECT_FALSE(profile.WriteProfileString(options, entry, QStringLiteral("20.00")));
+  EXPECT_EQ(profile.GetProfileString(options, entry), QStringLiteral("20.00"));
+  EXPECT_FALSE(QFileInfo(file).isFile());
 }
 
 // Records every question, answers from its queue (empty, it cancels), and
