@@ -48,11 +48,7 @@ Profile::~Profile() = default;
 QString Profile::GetProfileString(const QString& section, const QString& entry, const QString& defaultValue) const {
   const QVariant value = settings_->value(Key(section, entry));
   if (!value.isValid()) return defaultValue;
-  // A settings file edited by hand may hold an unquoted comma, as in
-  // "16,5": the INI reader splits such a text into a list, which is put
-  // back together here instead of reading as an empty text.
-  if (value.userType() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
-  return value.toString();
+  return SettingText(value);
 }
 
 int Profile::GetProfileInt(const QString& section, const QString& entry, int defaultValue) const {
@@ -81,6 +77,11 @@ int Profile::GetInt(const QString& entry, int defaultValue) const {
 
 bool Profile::WriteInt(const QString& entry, int value) {
   return WriteProfileInt(QString::fromLatin1(kWorkspaceSection), entry, value);
+}
+
+QString SettingText(const QVariant& value) {
+  if (value.userType() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
+  return value.toString();
 }
 
 Profile& Profile::Instance() {

@@ -576,12 +576,12 @@ void CMainFrame::SaveToolBars() const {
 void CMainFrame::RestoreToolBars() {
   QSettings& settings = Profile::Instance().Settings();
   settings.beginGroup(QString::fromLatin1(kWorkspaceSection));
-  const QString userNames = settings.value(QStringLiteral("UserToolBars")).toString();
+  const QString userNames = SettingText(settings.value(QStringLiteral("UserToolBars")));
   QList<QPair<QToolBar*, QString>> layouts;
   for (const QString& name : userNames.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) AddUserToolBar(name);
   for (QToolBar* bar : ToolBars()) {
     const QVariant stored = settings.value(QStringLiteral("ToolBar-%1").arg(bar->objectName()));
-    if (stored.isValid()) layouts << qMakePair(bar, stored.toString());
+    if (stored.isValid()) layouts << qMakePair(bar, SettingText(stored));
   }
   const QByteArray state = settings.value(QStringLiteral("WindowState")).toByteArray();
   settings.endGroup();
@@ -593,7 +593,10 @@ void CMainFrame::RestoreToolBars() {
       if (action != customize) bar->removeAction(action);
     }
     for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-      const unsigned id = item.toUInt();
+      // What is no number, as a list edited by hand may hold, is left out.
+      bool number = false;
+      const unsigned id = item.trimmed().toUInt(&number);
+      if (!number) continue;
       if (id == 0) {
         bar->insertSeparator(customize);
       } else if (std::find(known.begin(), known.end(), id) != known.end()) {

@@ -400,6 +400,20 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
   }
 }
 
+// Button lists edited by hand, without the quotes the program writes, read
+// as the lists they are; what is no number is left out.
+TEST(MainWindowStart, ToolBarsEditedByHandKeepTheirButtons) {
+  QSettings& settings = Profile::Instance().Settings();
+  settings.clear();
+  settings.setValue("Workspace/ToolBar-Standard", QStringList{"57601", "abc", "0", " 32778"});
+  settings.setValue("Workspace/UserToolBars", QStringList{"Mine", " too"});
+  settings.setValue("Workspace/ToolBar-User:Mine, too", QStringList{"57664", "-5", "32782"});
+  Started started;
+  EXPECT_EQ(Buttons(started.frame().ToolBar()), (std::vector<unsigned>{res::ID_FILE_OPEN, 0, res::ID_RESULTS}));
+  ASSERT_EQ(started.frame().ToolBars().size(), 2);
+  EXPECT_EQ(Buttons(started.frame().ToolBars()[1]), (std::vector<unsigned>{res::ID_APP_ABOUT, res::ID_PROGRAM_GUIDE}));
+}
+
 // A tool bar left floating comes back shown, wholly on the screen and at
 // the size its buttons need, also when it was saved off the screen and huge.
 TEST(MainWindowStart, AFloatingToolBarComesBackShownOnTheScreenAtItsOwnSize) {
