@@ -2,6 +2,7 @@
 #include "framework/files.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
+#include "framework/recentfiles.h"
 #include "framework/text.h"
 #include "tests/support/testsupport.h"
 
@@ -139,6 +140,20 @@ TEST(Profile, AFifoInPlaceOfTheSettingsIsNotWaitedOn) {
   EXPECT_FALSE(profile.WriteProfileString(options, entry, QStringLiteral("20.00")));
   EXPECT_EQ(profile.GetProfileString(options, entry), QStringLiteral("20.00"));
   EXPECT_FALSE(QFileInfo(file).isFile());
+}
+
+// A list edited by hand: gaps close up, a file named twice is listed once,
+// and a name too long for a menu shows shortened, its end kept.
+TEST(RecentFileList, ReadsAListEditedByHandAsTheMenuCanShowIt) {
+  Profile profile(TempDir() + QStringLiteral("/settings.ini"));
+  const QString longName = QStringLiteral("/d").repeated(2000) + QStringLiteral("/") + QString(300, 'n') + ".png";
+  const QStringList stored{"", "/a/x.png", "/a/y.png", "/a/./x.png", longName};
+  for (int i = 0; i < stored.size(); ++i)
+    profile.WriteProfileString("Recent File List", QString("File%1").arg(i + 1), stored[i]);
+  RecentFileList list(profile, 5);
+  EXPECT_EQ(list.Files(), (QStringList{"/a/x.png", "/a/y.png", longName}));
+  EXPECT_EQ(list.MenuText(1), "&2 /a/y.png");
+  EXPECT_TRUE(list.MenuText(2).size() <= 60 && list.MenuText(2).endsWith("nn.png")) << list.MenuText(2).size();
 }
 
 // Records every question, answers from its queue (empty, it cancels), and
