@@ -569,6 +569,9 @@ void CMainFrame::SaveToolBars() const {
   }
   settings.setValue(QStringLiteral("UserToolBars"), names.join(QLatin1Char('\n')));
   settings.setValue(QStringLiteral("WindowState"), saveState());
+  // The window's state leaves out the status bar, whose View command may
+  // have hidden it.
+  settings.setValue(QStringLiteral("StatusBar"), m_wndStatusBar->isVisibleTo(this));
   settings.endGroup();
   settings.sync();
 }
@@ -584,6 +587,7 @@ void CMainFrame::RestoreToolBars() {
     if (stored.isValid()) layouts << qMakePair(bar, SettingText(stored));
   }
   const QByteArray state = settings.value(QStringLiteral("WindowState")).toByteArray();
+  const QVariant statusBar = settings.value(QStringLiteral("StatusBar"));
   settings.endGroup();
 
   const std::vector<unsigned> known = ButtonCommands();
@@ -606,6 +610,7 @@ void CMainFrame::RestoreToolBars() {
     WatchButtons(bar);
   }
   if (!state.isEmpty()) restoreState(state);
+  if (statusBar.isValid()) m_wndStatusBar->setVisible(statusBar.toBool());
   KeepMenuBar();
   KeepFloatingBarsOnScreen();
 }

@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -381,6 +382,7 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
     QToolBar* extra = started.frame().CreateToolBar("Extra");
     extra->insertAction(extra->actions().first(), started.frame().Actions().Action(res::ID_FILE_OPEN));
     standard = Buttons(started.frame().ToolBar());
+    started.frame().SendCommand(res::ID_VIEW_STATUS_BAR);  // hidden
     // A layout saved with the menu bar hidden at a side, as once allowed.
     QWidget* pane = started.frame().MenuBar()->parentWidget();
     pane->hide();
@@ -389,6 +391,7 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
   {
     Started started;
     EXPECT_EQ(started.app.m_nAppLook, 205u);
+    EXPECT_FALSE(started.frame().StatusBar()->isVisible());
     EXPECT_EQ(Buttons(started.frame().ToolBar()), standard);
     ASSERT_EQ(started.frame().ToolBars().size(), 2);
     EXPECT_EQ(started.frame().ToolBars()[1]->windowTitle(), "Extra");
