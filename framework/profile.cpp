@@ -4,6 +4,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <functional>
+
 namespace {
 
 std::unique_ptr<Profile>& InstanceSlot() {
@@ -13,27 +15,38 @@ std::unique_ptr<Profile>& InstanceSlot() {
 
 QString Key(const QString& section, const QString& entry) { return section + QLatin1Char('/') + entry; }
 
-// The file to keep settings in for a path. Something that is neither a file
-// nor a folder under that name (a FIFO, a socket, a device) is not opened:
-// reading a FIFO waits for a writer for ever, and a device may never end.
-// The settings then go to a place under it that can be neither read nor
-// written, so the program starts on its defaults and keeps the session's
-// changes in memory.
-QString UsableFile(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.exists() || info.isFile() || info.isDir()) return path;
-  return path + QStringLiteral("/settings");
+// Settings kept in a file, opened by `open`, unless what lies at the file's
+// name or at the lock beside it would make the program wait for ever.
+// Reading a FIFO waits for a writer, and a device may never end: anything
+// but a file or a folder under the file's name is not read. Every write
+// first takes the lock, a file of its own: a FIFO, a folder or a link to
+// nothing there is never released. In either case the settings live in
+// memory only, in a place that can be neither read nor made, starting from
+// what could be read; the program then keeps the session's changes.
+std::unique_ptr<QSettings> SafeSettings(const QString& file, const std::function<std::unique_ptr<QSettings>()>& open) {
+  const QFileInfo info(file);
+  const QFileInfo lock(file + QStringLiteral(".lock"));
+  const bool readable = !info.exists() || info.isFile() || info.isDir();
+  const bool lockable = lock.isFile() || !(lock.exists() || lock.isSymLink());
+  if (readable && lockable) return open();
+  auto kept = std::make_unique<QSettings>(QStringLiteral("/dev/null/settings"), QSettings::IniFormat);
+  if (readable) {
+    const std::unique_ptr<QSettings> stored = open();
+    for (const QString& key : stored->allKeys()) kept->setValue(key, stored->value(key));
+  }
+  return kept;
 }
 
 // The user's settings where the system keeps them: a file in the user's
-// configuration folder (on Windows the registry, where no FIFO can be).
+// configuration folder (on Windows the registry, where neither can be).
 std::unique_ptr<QSettings> UserSettings() {
   const QString organization = QStringLiteral("Kestrune");
   const QString application = QStringLiteral("Varenko");
   const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
                        organization + QLatin1Char('/') + application + QStringLiteral(".conf");
-  if (UsableFile(file) != file) return std::make_unique<QSettings>(UsableFile(file), QSettings::IniFormat);
-  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application);
+  return SafeSettings(file, [&] {
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application);
+  });
 }
 
 }  // namespace
@@ -41,7 +54,7 @@ std::unique_ptr<QSettings> UserSettings() {
 Profile::Profile() : settings_(UserSettings()) {}
 
 Profile::Profile(const QString& iniFile)
-    : settings_(std::make_unique<QSettings>(UsableFile(iniFile), QSettings::IniFormat)) {}
+    : settings_(SafeSettings(iniFile, [&] { return std::make_unique<QSettings>(iniFile, QSettings::IniFormat); })) {}
 
 Profile::~Profile() = default;
 

@@ -119,27 +119,45 @@ TEST(Profile, WritesReachTheFileAtOnceAndTextsStayTexts) {
   EXPECT_EQ(profile.GetProfileInt(QStringLiteral("Workspace"), QStringLiteral("ApplicationLook"), 217), 205);
 }
 
-// A FIFO in place of the settings is not read, which would wait for ever:
-// the defaults hold, and a value written lasts for the session.
-TEST(Profile, AFifoInPlaceOfTheSettingsIsNotWaitedOn) {
-  const QString file = TempDir() + QStringLiteral("/settings.ini");
-  ASSERT_EQ(::mkfifo(LocalPath(file), 0600), 0);
+// Nothing at the settings' name or at the lock beside it makes the program
+// wait for ever: a FIFO there is not read, and a lock that could never be
+// taken is not waited on. What could be read holds, and a value written
+// lasts for the session.
+TEST(Profile, NothingAtOrBesideTheSettingsFileIsWaitedOn) {
   const QString options = QStringLiteral("Options"), entry = QStringLiteral("CS Threshold");
-  std::atomic<bool> read = false, waited = false;
-  std::thread rescue([&] {  // ends the wait of a reader, if one waits
-    for (int i = 0; i < 100 && !read; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (read) return;
-    waited = true;
-    ::close(::open(LocalPath(file), O_WRONLY | O_NONBLOCK));
-  });
-  Profile profile(file);
-  EXPECT_EQ(profile.GetProfileString(options, entry, QStringLiteral("16")), QStringLiteral("16"));
-  read = true;
-  rescue.join();
-  ASSERT_FALSE(waited);
-  EXPECT_FALSE(profile.WriteProfileString(options, entry, QStringLiteral("20.00")));
-  EXPECT_EQ(profile.GetProfileString(options, entry), QStringLiteral("20.00"));
-  EXPECT_FALSE(QFileInfo(file).isFile());
+  const struct {
+    const char* at;
+    char kind;  // a FIFO, a folder, or a link to nothing
+  } cases[] = {{"", 'p'}, {".lock", 'p'}, {".lock", 'd'}, {".lock", 'l'}};
+  for (const auto& c : cases) {
+    const QString file = TempDir() + QStringLiteral("/settings.ini"), odd = file + c.at;
+    if (*c.at != 0) Profile(file).WriteProfileString(options, entry, QStringLiteral("20.00"));
+    const QByteArray path = LocalPath(odd);
+    ASSERT_EQ(c.kind == 'p' ? ::mkfifo(path, 0600) : c.kind == 'd' ? ::mkdir(path, 0700) : ::symlink("/no/x", path), 0);
+    std::atomic<bool> done = false, waited = false;
+    std::thread rescue([&] {  // frees whatever waits on the entry, after a while
+      for (int i = 0; i < 100 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (done) return;
+      waited = true;
+      ::close(::open(path, O_WRONLY | O_NONBLOCK));
+      ::rmdir(path);
+      ::unlink(path);
+    });
+    QString read, kept;
+    bool written = true;
+    {
+      Profile profile(file);
+      read = profile.GetProfileString(options, entry, QStringLiteral("16"));
+      written = profile.WriteProfileString(options, entry, QStringLiteral("30.00"));
+      kept = profile.GetProfileString(options, entry);
+    }
+    done = true;
+    rescue.join();
+    EXPECT_FALSE(waited) << odd.toStdString();
+    EXPECT_EQ(read, *c.at != 0 ? "20.00" : "16") << odd.toStdString();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(kept, "30.00");
+  }
 }
 
 // A list edited by hand: gaps close up, a file named twice is listed once,
