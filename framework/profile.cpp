@@ -1,6 +1,10 @@
 #include "framework/profile.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+
+#include <functional>
 
 namespace {
 
@@ -11,24 +15,53 @@ std::unique_ptr<Profile>& InstanceSlot() {
 
 QString Key(const QString& section, const QString& entry) { return section + QLatin1Char('/') + entry; }
 
+// Settings kept in a file, opened by `open`, unless what lies at the file's
+// name or at the lock beside it would make the program wait for ever.
+// Reading a FIFO waits for a writer, and a device may never end: anything
+// but a file or a folder under the file's name is not read. Every write
+// first takes the lock, a file of its own: a FIFO, a folder or a link to
+// nothing there is never released. In either case the settings live in
+// memory only, in a place that can be neither read nor made, starting from
+// what could be read; the program then keeps the session's changes.
+std::unique_ptr<QSettings> SafeSettings(const QString& file, const std::function<std::unique_ptr<QSettings>()>& open) {
+  const QFileInfo info(file);
+  const QFileInfo lock(file + QStringLiteral(".lock"));
+  const bool readable = !info.exists() || info.isFile() || info.isDir();
+  const bool lockable = lock.isFile() || !(lock.exists() || lock.isSymLink());
+  if (readable && lockable) return open();
+  auto kept = std::make_unique<QSettings>(QStringLiteral("/dev/null/settings"), QSettings::IniFormat);
+  if (readable) {
+    const std::unique_ptr<QSettings> stored = open();
+    for (const QString& key : stored->allKeys()) kept->setValue(key, stored->value(key));
+  }
+  return kept;
+}
+
+// The user's settings where the system keeps them: a file in the user's
+// configuration folder (on Windows the registry, where neither can be).
+std::unique_ptr<QSettings> UserSettings() {
+  const QString organization = QStringLiteral("Kestrune");
+  const QString application = QStringLiteral("Varenko");
+  const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+                       organization + QLatin1Char('/') + application + QStringLiteral(".conf");
+  return SafeSettings(file, [&] {
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application);
+  });
+}
+
 }  // namespace
 
-Profile::Profile()
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kestrune"),
-                                            QStringLiteral("Varenko"))) {}
+Profile::Profile() : settings_(UserSettings()) {}
 
-Profile::Profile(const QString& iniFile) : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat)) {}
+Profile::Profile(const QString& iniFile)
+    : settings_(SafeSettings(iniFile, [&] { return std::make_unique<QSettings>(iniFile, QSettings::IniFormat); })) {}
 
 Profile::~Profile() = default;
 
 QString Profile::GetProfileString(const QString& section, const QString& entry, const QString& defaultValue) const {
   const QVariant value = settings_->value(Key(section, entry));
   if (!value.isValid()) return defaultValue;
-  // A settings file edited by hand may hold an unquoted comma, as in
-  // "16,5": the INI reader splits such a text into a list, which is put
-  // back together here instead of reading as an empty text.
-  if (value.userType() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
-  return value.toString();
+  return SettingText(value);
 }
 
 int Profile::GetProfileInt(const QString& section, const QString& entry, int defaultValue) const {
@@ -57,6 +90,11 @@ int Profile::GetInt(const QString& entry, int defaultValue) const {
 
 bool Profile::WriteInt(const QString& entry, int value) {
   return WriteProfileInt(QString::fromLatin1(kWorkspaceSection), entry, value);
+}
+
+QString SettingText(const QVariant& value) {
+  if (value.userType() == QMetaType::QStringList) return value.toStringList().join(QLatin1Char(','));
+  return value.toString();
 }
 
 Profile& Profile::Instance() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
 #include <memory>
 
@@ -43,3 +44,8 @@ class Profile {
 };
 
 inline constexpr const char* kWorkspaceSection = "Workspace";
+
+// The text of a stored value. A settings file edited by hand may hold an
+// unquoted comma, as in "16,5": the INI reader splits such a text into a
+// list, which is put back together here instead of reading as an empty text.
+QString SettingText(const QVariant& value);

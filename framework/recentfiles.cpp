@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 QString EntryName(int index) { return QStringLiteral("File%1").arg(index + 1); }
 
 bool SameFile(const QString& a, const QString& b) {
-  return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+  return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
 }
 
 }  // namespace
@@ -19,7 +21,10 @@ RecentFileList::RecentFileList(Profile& profile, int maxEntries) : profile_(prof
   const QString section = QString::fromLatin1(kRecentFileSection);
   for (int i = 0; i < maxEntries_; ++i) {
     const QString path = profile_.GetProfileString(section, EntryName(i));
-    if (!path.isEmpty()) files_ << path;
+    // A list edited by hand may leave gaps or name a file twice: each file
+    // is listed once.
+    const bool listed = std::any_of(files_.begin(), files_.end(), [&](const QString& f) { return SameFile(f, path); });
+    if (!path.isEmpty() && !listed) files_ << path;
   }
 }
 
@@ -43,10 +48,13 @@ void RecentFileList::Remove(int index) {
 QString RecentFileList::MenuText(int index) const {
   if (index < 0 || index >= files_.size()) return QString();
   QString shown = QDir::toNativeSeparators(files_[index]);
-  // Long paths keep their start and the file name: "/home/…/drawing.png".
+  // Long paths keep their start and the file name: "/home/…/drawing.png";
+  // a name too long by itself keeps its start and its end.
   constexpr int kMaxShown = 50;
   if (shown.size() > kMaxShown) {
-    const QString name = QFileInfo(files_[index]).fileName();
+    QString name = QFileInfo(files_[index]).fileName();
+    if (name.size() > kMaxShown - 4)
+      name = name.left(kMaxShown / 2 - 4) + QStringLiteral("...") + name.right(kMaxShown / 2 - 3);
     const int keep = std::max(0, kMaxShown - static_cast<int>(name.size()) - 4);
     shown = shown.left(keep) + QStringLiteral("...") + QDir::separator() + name;
   }

@@ -27,9 +27,11 @@
 #include <QStatusTipEvent>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -104,7 +106,7 @@ CMainFrame::CMainFrame(CVarenkoDoc& document) : m_document(document) {
 }
 
 CMainFrame::~CMainFrame() {
-  SaveToolBars();
+  if (!m_bBarsSaved) SaveToolBars();
   // The view goes before the document it shows.
   delete m_pView;
   m_pView = nullptr;
@@ -340,6 +342,8 @@ QToolBar* CMainFrame::AddUserToolBar(const QString& name) {
 
 QList<QToolBar*> CMainFrame::ToolBars() const { return QList<QToolBar*>{m_wndToolBar} + m_userToolBars; }
 
+QList<QToolBar*> CMainFrame::AllBars() const { return ToolBars() << m_wndMenuBarPane; }
+
 void CMainFrame::BuildStatusBar() {
   m_wndStatusBar = new QStatusBar(this);
   m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
@@ -381,7 +385,28 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // The bars are saved while they all still show: as the program quits, it
+  // closes a floating tool bar too, and saved hidden it would not come back.
+  SaveToolBars();
+  m_bBarsSaved = true;
   FrameWindow::closeEvent(event);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  FrameWindow::showEvent(event);
+  if (m_bShown || event->spontaneous()) return;
+  m_bShown = true;
+  // A tool bar restored floating showed before this window did, and the
+  // window manager put this window over it: shown again once this window is
+  // up, it stands above the window like any floating bar.
+  QTimer::singleShot(0, this, [this] {
+    for (QToolBar* bar : AllBars()) {
+      if (bar->isFloating() && bar->isVisible()) {
+        bar->hide();
+        bar->show();
+      }
+    }
+  });
 }
 
 void CMainFrame::FillBarsMenu(QMenu* menu) {
@@ -552,6 +577,9 @@ void CMainFrame::SaveToolBars() const {
   }
   settings.setValue(QStringLiteral("UserToolBars"), names.join(QLatin1Char('\n')));
   settings.setValue(QStringLiteral("WindowState"), saveState());
+  // The window's state leaves out the status bar, whose View command may
+  // have hidden it.
+  settings.setValue(QStringLiteral("StatusBar"), m_wndStatusBar->isVisibleTo(this));
   settings.endGroup();
   settings.sync();
 }
@@ -559,14 +587,15 @@ void CMainFrame::SaveToolBars() const {
 void CMainFrame::RestoreToolBars() {
   QSettings& settings = Profile::Instance().Settings();
   settings.beginGroup(QString::fromLatin1(kWorkspaceSection));
-  const QString userNames = settings.value(QStringLiteral("UserToolBars")).toString();
+  const QString userNames = SettingText(settings.value(QStringLiteral("UserToolBars")));
   QList<QPair<QToolBar*, QString>> layouts;
   for (const QString& name : userNames.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) AddUserToolBar(name);
   for (QToolBar* bar : ToolBars()) {
     const QVariant stored = settings.value(QStringLiteral("ToolBar-%1").arg(bar->objectName()));
-    if (stored.isValid()) layouts << qMakePair(bar, stored.toString());
+    if (stored.isValid()) layouts << qMakePair(bar, SettingText(stored));
   }
   const QByteArray state = settings.value(QStringLiteral("WindowState")).toByteArray();
+  const QVariant statusBar = settings.value(QStringLiteral("StatusBar"));
   settings.endGroup();
 
   const std::vector<unsigned> known = ButtonCommands();
@@ -576,7 +605,10 @@ void CMainFrame::RestoreToolBars() {
       if (action != customize) bar->removeAction(action);
     }
     for (const QString& item : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-      const unsigned id = item.toUInt();
+      // What is no number, as a list edited by hand may hold, is left out.
+      bool number = false;
+      const unsigned id = item.trimmed().toUInt(&number);
+      if (!number) continue;
       if (id == 0) {
         bar->insertSeparator(customize);
       } else if (std::find(known.begin(), known.end(), id) != known.end()) {
@@ -586,7 +618,28 @@ void CMainFrame::RestoreToolBars() {
     WatchButtons(bar);
   }
   if (!state.isEmpty()) restoreState(state);
+  if (statusBar.isValid()) m_wndStatusBar->setVisible(statusBar.toBool());
   KeepMenuBar();
+  KeepFloatingBarsOnScreen();
+}
+
+void CMainFrame::KeepFloatingBarsOnScreen() {
+  // A layout saved on a larger or a second screen, or edited by hand, may
+  // place a floating bar out of sight, or make it so large that it covers
+  // everything: it comes back at the size its buttons need, wholly on the
+  // screen where it was or else on this window's.
+  for (QToolBar* bar : AllBars()) {
+    if (!bar->isFloating()) continue;
+    const QRect placed = bar->geometry();
+    const QScreen* screen = QGuiApplication::screenAt(placed.center());
+    if (screen == nullptr) screen = this->screen();
+    if (screen == nullptr) continue;
+    const QRect area = screen->availableGeometry();
+    const QSize size = bar->sizeHint().boundedTo(area.size());
+    const int x = std::clamp(placed.x(), area.left(), area.right() + 1 - size.width());
+    const int y = std::clamp(placed.y(), area.top(), area.bottom() + 1 - size.height());
+    bar->setGeometry(x, y, size.width(), size.height());
+  }
 }
 
 void CMainFrame::KeepMenuBar() {

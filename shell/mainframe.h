@@ -55,6 +55,7 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
  protected:
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -77,6 +78,10 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   void RestoreToolBars();
   // Shows the menu bar docked at the top or bottom, or floating.
   void KeepMenuBar();
+  // The tool bars and the bar that holds the menu bar.
+  QList<QToolBar*> AllBars() const;
+  // Brings floating bars back at their own size and within a screen.
+  void KeepFloatingBarsOnScreen();
   // Quick customisation: Alt and drag moves a tool-bar button within a bar
   // or removes it when dropped outside.
   void WatchButtons(QToolBar* bar);
@@ -94,5 +99,7 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   LockKeysWatcher* m_lockKeys = nullptr;
   QList<QToolBar*> m_userToolBars;
   QAction* m_recentPlaceholder = nullptr;
+  bool m_bBarsSaved = false;
+  bool m_bShown = false;
   QList<QAction*> m_recentActions;
 };

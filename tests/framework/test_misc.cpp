@@ -2,6 +2,7 @@
 #include "framework/files.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
+#include "framework/recentfiles.h"
 #include "framework/text.h"
 #include "tests/support/testsupport.h"
 
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
@@ -23,11 +25,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -112,6 +117,61 @@ TEST(Profile, WritesReachTheFileAtOnceAndTextsStayTexts) {
   EXPECT_EQ(profile.GetProfileString(options, QStringLiteral("CS Threshold")), QStringLiteral("16.00"));
   EXPECT_EQ(profile.GetProfileInt(options, QStringLiteral("Probe"), 7), 7);
   EXPECT_EQ(profile.GetProfileInt(QStringLiteral("Workspace"), QStringLiteral("ApplicationLook"), 217), 205);
+}
+
+// Nothing at the settings' name or at the lock beside it makes the program
+// wait for ever: a FIFO there is not read, and a lock that could never be
+// taken is not waited on. What could be read holds, and a value written
+// lasts for the session.
+TEST(Profile, NothingAtOrBesideTheSettingsFileIsWaitedOn) {
+  const QString options = QStringLiteral("Options"), entry = QStringLiteral("CS Threshold");
+  const struct {
+    const char* at;
+    char kind;  // a FIFO, a folder, or a link to nothing
+  } cases[] = {{"", 'p'}, {".lock", 'p'}, {".lock", 'd'}, {".lock", 'l'}};
+  for (const auto& c : cases) {
+    const QString file = TempDir() + QStringLiteral("/settings.ini"), odd = file + c.at;
+    if (*c.at != 0) Profile(file).WriteProfileString(options, entry, QStringLiteral("20.00"));
+    const QByteArray path = LocalPath(odd);
+    ASSERT_EQ(c.kind == 'p' ? ::mkfifo(path, 0600) : c.kind == 'd' ? ::mkdir(path, 0700) : ::symlink("/no/x", path), 0);
+    std::atomic<bool> done = false, waited = false;
+    std::thread rescue([&] {  // frees whatever waits on the entry, after a while
+      for (int i = 0; i < 100 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      if (done) return;
+      waited = true;
+      ::close(::open(path, O_WRONLY | O_NONBLOCK));
+      ::rmdir(path);
+      ::unlink(path);
+    });
+    QString read, kept;
+    bool written = true;
+    {
+      Profile profile(file);
+      read = profile.GetProfileString(options, entry, QStringLiteral("16"));
+      written = profile.WriteProfileString(options, entry, QStringLiteral("30.00"));
+      kept = profile.GetProfileString(options, entry);
+    }
+    done = true;
+    rescue.join();
+    EXPECT_FALSE(waited) << odd.toStdString();
+    EXPECT_EQ(read, *c.at != 0 ? "20.00" : "16") << odd.toStdString();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(kept, "30.00");
+  }
+}
+
+// A list edited by hand: gaps close up, a file named twice is listed once,
+// and a name too long for a menu shows shortened, its end kept.
+TEST(RecentFileList, ReadsAListEditedByHandAsTheMenuCanShowIt) {
+  Profile profile(TempDir() + QStringLiteral("/settings.ini"));
+  const QString longName = QStringLiteral("/d").repeated(2000) + QStringLiteral("/") + QString(300, 'n') + ".png";
+  const QStringList stored{"", "/a/x.png", "/a/y.png", "/a/./x.png", longName};
+  for (int i = 0; i < stored.size(); ++i)
+    profile.WriteProfileString("Recent File List", QString("File%1").arg(i + 1), stored[i]);
+  RecentFileList list(profile, 5);
+  EXPECT_EQ(list.Files(), (QStringList{"/a/x.png", "/a/y.png", longName}));
+  EXPECT_EQ(list.MenuText(1), "&2 /a/y.png");
+  EXPECT_TRUE(list.MenuText(2).size() <= 60 && list.MenuText(2).endsWith("nn.png")) << list.MenuText(2).size();
 }
 
 // Records every question, answers from its queue (empty, it cancels), and

@@ -403,6 +403,7 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
     QToolBar* extra = started.frame().CreateToolBar("Extra");
     extra->insertAction(extra->actions().first(), started.frame().Actions().Action(res::ID_FILE_OPEN));
     standard = Buttons(started.frame().ToolBar());
+    started.frame().SendCommand(res::ID_VIEW_STATUS_BAR);  // hidden
     // A layout saved with the menu bar hidden at a side, as once allowed.
     QWidget* pane = started.frame().MenuBar()->parentWidget();
     pane->hide();
@@ -411,6 +412,7 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
   {
     Started started;
     EXPECT_EQ(started.app.m_nAppLook, 205u);
+    EXPECT_FALSE(started.frame().StatusBar()->isVisible());
     EXPECT_EQ(Buttons(started.frame().ToolBar()), standard);
     ASSERT_EQ(started.frame().ToolBars().size(), 2);
     EXPECT_EQ(started.frame().ToolBars()[1]->windowTitle(), "Extra");
@@ -419,6 +421,48 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
     EXPECT_TRUE(pane->isVisible());
     EXPECT_EQ(started.frame().toolBarArea(pane), Qt::TopToolBarArea);
     EXPECT_LT(pane->geometry().bottom(), started.frame().ToolBar()->geometry().top());
+  }
+}
+
+// Button lists edited by hand, without the quotes the program writes, read
+// as the lists they are; what is no number is left out.
+TEST(MainWindowStart, ToolBarsEditedByHandKeepTheirButtons) {
+  QSettings& settings = Profile::Instance().Settings();
+  settings.clear();
+  settings.setValue("Workspace/ToolBar-Standard", QStringList{"57601", "abc", "0", " 32778"});
+  settings.setValue("Workspace/UserToolBars", QStringList{"Mine", " too"});
+  settings.setValue("Workspace/ToolBar-User:Mine, too", QStringList{"57664", "-5", "32782"});
+  Started started;
+  EXPECT_EQ(Buttons(started.frame().ToolBar()), (std::vector<unsigned>{res::ID_FILE_OPEN, 0, res::ID_RESULTS}));
+  ASSERT_EQ(started.frame().ToolBars().size(), 2);
+  EXPECT_EQ(Buttons(started.frame().ToolBars()[1]), (std::vector<unsigned>{res::ID_APP_ABOUT, res::ID_PROGRAM_GUIDE}));
+}
+
+// A tool bar left floating comes back shown, wholly on the screen and at
+// the size its buttons need, also when it was saved off the screen and huge.
+TEST(MainWindowStart, AFloatingToolBarComesBackShownOnTheScreenAtItsOwnSize) {
+  Profile::Instance().Settings().clear();
+  for (bool misplaced : {false, true}) {
+    {
+      Started started;
+      QToolBar* bar = started.frame().ToolBar();
+      if (!bar->isFloating()) {  // dragged away by its handle
+        const QPoint handle(3, bar->height() / 2);
+        QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, handle);
+        QTest::mouseMove(bar, handle + QPoint(5, 100));
+        QTest::mouseMove(bar, handle + QPoint(50, 300));
+        QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, handle + QPoint(50, 300));
+      }
+      ASSERT_TRUE(bar->isFloating());
+      if (misplaced) bar->setGeometry(5000, -3000, 20000, 20000);
+      started.frame().close();  // then, as the program quits, the others
+      QApplication::closeAllWindows();
+    }
+    Started started;
+    QToolBar* bar = started.frame().ToolBar();
+    EXPECT_TRUE(bar->isFloating() && bar->isVisible()) << misplaced;
+    EXPECT_TRUE(bar->screen()->availableGeometry().contains(bar->geometry())) << misplaced;
+    EXPECT_EQ(bar->size(), bar->sizeHint()) << misplaced;
   }
 }
 
