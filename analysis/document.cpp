@@ -310,9 +310,7 @@ std::function<void(const BitmapData&)> Processing(std::shared_ptr<const BodyRuns
 
 bool CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
   if (!m_pBodyMask || m_vecOriginal.empty()) return true;
-  if (MeasureDrawings({}, {}, std::move(chart))) return true;
-  Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
-  return false;
+  return MeasureDrawings({}, {}, std::move(chart));
 }
 
 bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const std::vector<QString>& names,
@@ -494,7 +492,10 @@ void CVarenkoDoc::OnSmartArea() {
   // A fresh blank chart for the new frequency map; the old map and copies
   // stay on show until the run ends. A run that cannot start for want of
   // memory leaves the results of the option as it was, and so the option.
-  if (!ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART))) store(!m_bSmartArea);
+  if (!ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART))) {
+    store(!m_bSmartArea);
+    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
+  }
 }
 
 void CVarenkoDoc::OnResults() {

@@ -110,7 +110,7 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // processed copies and counts, the three frequency counts and their
   // highest values, and the frequency map coloured on the given blank
   // chart. The set keeps what it showed until the new one is complete.
-  // False, after telling the user, when there was no memory to start.
+  // False when there was no memory to start.
   bool ProcessFolderSet(std::unique_ptr<Bitmap> chart);
   // The run itself, over the files given or, with none, the drawings
   // loaded: each read (or made again from its original), measured and

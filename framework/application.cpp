@@ -71,7 +71,7 @@ Document* Application::OpenDocumentFile(const QString& path) {
   // A path relative to the working folder (from the command line) is made
   // full first: the document names its file by it, and the working folder
   // moves with every folder run.
-  const QString full = path.isEmpty() ? path : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+  const QString full = path.isEmpty() ? path : QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
   Document* document = template_->OpenDocumentFile(full);
   if (document != nullptr && !full.isEmpty() && recentFiles_) recentFiles_->Add(full);
   return document;

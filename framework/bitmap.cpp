@@ -216,6 +216,11 @@ bool Bitmap::WakeFrom(const Bitmap& source) {
 
 namespace {
 
+// Whether images of the format are read at all. Vector pictures are no
+// drawings, and a few kilobytes of one can keep the renderer busy for
+// seconds: they read as nothing, as do files in no format known.
+bool IsReadFormat(const QByteArray& format) { return !format.isEmpty() && format != "svg" && format != "svgz"; }
+
 // The format of the image on an open device and the size its header gives
 // (invalid when the format keeps it elsewhere), read from the device's start
 // without decoding any pixel.
@@ -227,14 +232,9 @@ ImageHeader ReadHeader(QIODevice& device) {
   EnsureAllocationLimit();
   QImageReader reader(&device);
   ImageHeader header{reader.format(), QSize()};
-  if (reader.supportsOption(QImageIOHandler::Size)) header.size = reader.size();
+  if (IsReadFormat(header.format) && reader.supportsOption(QImageIOHandler::Size)) header.size = reader.size();
   return header;
 }
-
-// Whether images of the format are read at all. Vector pictures are no
-// drawings, and a few kilobytes of one can keep the renderer busy for
-// seconds: they read as nothing, as do files in no format known.
-bool IsReadFormat(const QByteArray& format) { return !format.isEmpty() && format != "svg" && format != "svgz"; }
 
 // Reads the image of the given format from the device's start.
 QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {

@@ -18,8 +18,8 @@ struct LockKeys {
 // tells none (no X server, as with the offscreen platform).
 std::optional<LockKeys> ReadLockKeys();
 
-// Reads the lock keys again whenever a key goes down or up in the program
-// or the program becomes active (a lock may have changed in another
+// Reads the lock keys again whenever a lock key goes down or up in the
+// program or the program becomes active (a lock may have changed in another
 // program meanwhile), and tells when they changed.
 class LockKeysWatcher : public QObject {
   Q_OBJECT

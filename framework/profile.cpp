@@ -37,16 +37,21 @@ std::unique_ptr<QSettings> SafeSettings(const QString& file, const std::function
   return kept;
 }
 
-// The user's settings where the system keeps them: a file in the user's
-// configuration folder (on Windows the registry, where neither can be).
+// The user's settings where the system keeps them. On Windows and macOS
+// that is the registry or the system's preferences, which nothing can block.
+// Elsewhere it is the one file in the user's configuration folder, opened
+// by its name: the file checked is the file read, and no other settings
+// file (a FIFO, say) is looked at on the way.
 std::unique_ptr<QSettings> UserSettings() {
   const QString organization = QStringLiteral("Kestrune");
   const QString application = QStringLiteral("Varenko");
+#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
+  return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application);
+#else
   const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
                        organization + QLatin1Char('/') + application + QStringLiteral(".conf");
-  return SafeSettings(file, [&] {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, organization, application);
-  });
+  return SafeSettings(file, [&] { return std::make_unique<QSettings>(file, QSettings::IniFormat); });
+#endif
 }
 
 }  // namespace

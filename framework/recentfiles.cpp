@@ -12,7 +12,7 @@ namespace {
 QString EntryName(int index) { return QStringLiteral("File%1").arg(index + 1); }
 
 bool SameFile(const QString& a, const QString& b) {
-  return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) == QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+  return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
 }
 
 }  // namespace
@@ -53,9 +53,16 @@ QString RecentFileList::MenuText(int index) const {
   constexpr int kMaxShown = 50;
   if (shown.size() > kMaxShown) {
     QString name = QFileInfo(files_[index]).fileName();
-    if (name.size() > kMaxShown - 4)
-      name = name.left(kMaxShown / 2 - 4) + QStringLiteral("...") + name.right(kMaxShown / 2 - 3);
-    const int keep = std::max(0, kMaxShown - static_cast<int>(name.size()) - 4);
+    if (name.size() > kMaxShown - 4) {
+      // Cuts never split a character made of two code units.
+      int head = kMaxShown / 2 - 4;
+      int tail = kMaxShown / 2 - 3;
+      if (name.at(head - 1).isHighSurrogate()) --head;
+      if (name.at(name.size() - tail).isLowSurrogate()) --tail;
+      name = name.left(head) + QStringLiteral("...") + name.right(tail);
+    }
+    int keep = std::max(0, kMaxShown - static_cast<int>(name.size()) - 4);
+    if (keep > 0 && shown.at(keep - 1).isHighSurrogate()) --keep;
     shown = shown.left(keep) + QStringLiteral("...") + QDir::separator() + name;
   }
   shown.replace(QLatin1Char('&'), QStringLiteral("&&"));

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -31,6 +32,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -119,44 +121,54 @@ TEST(Profile, WritesReachTheFileAtOnceAndTextsStayTexts) {
   EXPECT_EQ(profile.GetProfileInt(QStringLiteral("Workspace"), QStringLiteral("ApplicationLook"), 217), 205);
 }
 
-// Nothing at the settings' name or at the lock beside it makes the program
-// wait for ever: a FIFO there is not read, and a lock that could never be
-// taken is not waited on. What could be read holds, and a value written
-// lasts for the session.
+// Nothing at the settings' name, at the lock beside it or at a settings
+// file of the same maker makes the program wait for ever: a FIFO there is
+// not read, and a lock that could never be taken is not waited on. What
+// could be read holds, and a value written lasts for the session.
 TEST(Profile, NothingAtOrBesideTheSettingsFileIsWaitedOn) {
   const QString options = QStringLiteral("Options"), entry = QStringLiteral("CS Threshold");
+  const QString file = TempDir() + QStringLiteral("/settings.ini");
+  const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
   const struct {
-    const char* at;
+    QString odd;
     char kind;  // a FIFO, a folder, or a link to nothing
-  } cases[] = {{"", 'p'}, {".lock", 'p'}, {".lock", 'd'}, {".lock", 'l'}};
+    bool user;  // the user's own settings rather than the file's
+  } cases[] = {{file, 'p', false},
+               {file + ".lock", 'p', false},
+               {file + ".lock", 'd', false},
+               {file + ".lock", 'l', false},
+               {config + "/Kestrune.conf", 'p', true},
+               {config + "/Kestrune/Varenko.conf", 'p', true}};
   for (const auto& c : cases) {
-    const QString file = TempDir() + QStringLiteral("/settings.ini"), odd = file + c.at;
-    if (*c.at != 0) Profile(file).WriteProfileString(options, entry, QStringLiteral("20.00"));
-    const QByteArray path = LocalPath(odd);
+    const bool stored = c.odd.endsWith(".lock");
+    if (stored) Profile(file).WriteProfileString(options, entry, QStringLiteral("20.00"));
+    QDir().mkpath(QFileInfo(c.odd).path());
+    const QByteArray path = LocalPath(c.odd);
+    ::unlink(path);
     ASSERT_EQ(c.kind == 'p' ? ::mkfifo(path, 0600) : c.kind == 'd' ? ::mkdir(path, 0700) : ::symlink("/no/x", path), 0);
     std::atomic<bool> done = false, waited = false;
     std::thread rescue([&] {  // frees whatever waits on the entry, after a while
       for (int i = 0; i < 100 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      if (done) return;
-      waited = true;
-      ::close(::open(path, O_WRONLY | O_NONBLOCK));
-      ::rmdir(path);
-      ::unlink(path);
+      while (!done) {
+        waited = true;
+        ::close(::open(path, O_WRONLY | O_NONBLOCK));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      }
     });
     QString read, kept;
-    bool written = true;
     {
-      Profile profile(file);
-      read = profile.GetProfileString(options, entry, QStringLiteral("16"));
-      written = profile.WriteProfileString(options, entry, QStringLiteral("30.00"));
-      kept = profile.GetProfileString(options, entry);
+      const auto profile = c.user ? std::make_unique<Profile>() : std::make_unique<Profile>(file);
+      read = profile->GetProfileString(options, entry, QStringLiteral("16"));
+      profile->WriteProfileString(options, entry, QStringLiteral("30.00"));
+      kept = profile->GetProfileString(options, entry);
     }
     done = true;
     rescue.join();
-    EXPECT_FALSE(waited) << odd.toStdString();
-    EXPECT_EQ(read, *c.at != 0 ? "20.00" : "16") << odd.toStdString();
-    EXPECT_FALSE(written);
-    EXPECT_EQ(kept, "30.00");
+    ::rmdir(path);
+    ::unlink(path);
+    EXPECT_FALSE(waited) << c.odd.toStdString();
+    EXPECT_EQ(read, stored ? "20.00" : "16") << c.odd.toStdString();
+    EXPECT_EQ(kept, "30.00") << c.odd.toStdString();
   }
 }
 

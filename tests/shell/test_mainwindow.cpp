@@ -125,7 +125,7 @@ TEST_F(MainWindow, StartsMaximisedAndEmptyAndOpensItsMenusAndDialogsWhereAsked) 
                                     {LockKeys{false, true, false}, QStringList{"NUM"}},
                                     {LockKeys{}, QStringList{}}}) {
     watcher->read = [keys] { return std::optional<LockKeys>(keys); };
-    QTest::keyClick(Frame().View(), Qt::Key_CapsLock);
+    QTest::keyClick(Frame().windowHandle(), Qt::Key_CapsLock);
     EXPECT_EQ(lit(), shown);
   }
   watcher->read = ReadLockKeys;
