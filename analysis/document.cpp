@@ -144,14 +144,7 @@ void CVarenkoDoc::ApplySmartArea(Bitmap* image) {
   FillSmartArea(drawing.data(), MaskRuns());
 }
 
-const BodyRuns& CVarenkoDoc::MaskRuns() {
-  const int64_t key = m_pBodyMask ? m_pBodyMask->ContentKey() : 0;
-  if (key != m_bodyRunsKey) {
-    m_bodyRuns = m_pBodyMask ? BodyRuns(m_pBodyMask->LockBitsForReading().data()) : BodyRuns();
-    m_bodyRunsKey = key;
-  }
-  return m_bodyRuns;
-}
+const BodyRuns& CVarenkoDoc::MaskRuns() { return m_body.Of(m_pBodyMask.get()); }
 
 QString DefaultFolder() {
 #ifdef Q_OS_WIN

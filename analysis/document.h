@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/documentview.h"
+#include "analysis/maskbody.h"
 #include "analysis/pixelrule.h"
 #include "framework/bitmap.h"
 #include "framework/document.h"
@@ -131,8 +132,7 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   void LoadResources();
   void RequestLayout();
 
-  BodyRuns m_bodyRuns;
-  int64_t m_bodyRunsKey = 0;
+  MaskBody m_body;
   bool m_bRunning = false;
 
   static constexpr size_t kNoneReady = static_cast<size_t>(-1);

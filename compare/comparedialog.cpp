@@ -231,14 +231,6 @@ std::unique_ptr<Bitmap> CDlgCompareFiles::BlankChart() const {
   return chart ? std::move(chart) : std::make_unique<Bitmap>();
 }
 
-const BodyRuns& CDlgCompareFiles::Body() {
-  if (m_pMaskImage && m_pMaskImage->ContentKey() != m_bodyKey) {
-    m_body = BodyRuns(m_pMaskImage->LockBitsForReading().data());
-    m_bodyKey = m_pMaskImage->ContentKey();
-  }
-  return m_body;
-}
-
 void CDlgCompareFiles::CompareDrawings() {
   if (!m_pFirstImage || !m_pSecondImage || !m_pResultImage) return;
   m_nFirstOnly = 0;
@@ -248,7 +240,8 @@ void CDlgCompareFiles::CompareDrawings() {
     const Bitmap::Lock first = m_pFirstImage->LockBitsForReading();
     const Bitmap::Lock second = m_pSecondImage->LockBitsForReading();
     const Bitmap::Lock result = m_pResultImage->LockBits();
-    const OverlayCounts counts = OverlayDrawings(first.data(), second.data(), result.data(), Body());
+    const OverlayCounts counts =
+        OverlayDrawings(first.data(), second.data(), result.data(), m_body.Of(m_pMaskImage.get()));
     m_nFirstOnly = counts.firstOnly;
     m_nSecondOnly = counts.secondOnly;
     m_nCommon = counts.common;
@@ -299,15 +292,7 @@ void CDlgCompareFiles::DrawImageFit(QPainter& painter, const Bitmap* image) {
   if (image == nullptr || image->IsEmpty()) return;
   const Rect fit = FitPicture(inside.width(), inside.height(), image->Width(), image->Height());
   if (fit.IsEmpty()) return;
-  // Scaling the full drawing takes long: the scaled picture is kept until
-  // the bitmap or the box's size changes.
-  const QSize size(fit.Width(), fit.Height());
-  if (m_scaled.key != image->ContentKey() || m_scaled.size != size || m_scaled.image.isNull()) {
-    // Smooth scaling gives opaque pixels, also where the overlay's colours
-    // carry a fourth byte of 0.
-    m_scaled.image = image->Image().scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    m_scaled.key = image->ContentKey();
-    m_scaled.size = size;
-  }
-  painter.drawImage(inside.topLeft() + QPoint(fit.left, fit.top), m_scaled.image);
+  const Rect whole{0, 0, image->Width(), image->Height()};
+  painter.drawImage(inside.topLeft() + QPoint(fit.left, fit.top),
+                    m_scaled.Of(*image, whole, QSize(fit.Width(), fit.Height())));
 }

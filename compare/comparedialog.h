@@ -1,6 +1,8 @@
 #pragma once
 
+#include "analysis/maskbody.h"
 #include "analysis/pixelrule.h"
+#include "framework/scaledcopy.h"
 
 #include <QDialog>
 #include <QFrame>
@@ -93,7 +95,7 @@ class CDlgCompareFiles : public QDialog {
   Bitmap* DisplayedImage() const;
   // The scaled picture the box shows, kept until the bitmap or the box's
   // size changes.
-  const QImage& ScaledPicture() const { return m_scaled.image; }
+  const QImage& ScaledPicture() const { return m_scaled.Image(); }
 
   QLineEdit* FirstFileEdit() const { return m_editFirst; }
   QLineEdit* SecondFileEdit() const { return m_editSecond; }
@@ -126,8 +128,6 @@ class CDlgCompareFiles : public QDialog {
   // A fresh copy of the blank chart; an empty bitmap when it could not be
   // read.
   std::unique_ptr<Bitmap> BlankChart() const;
-  // The body of the mask as runs, made again when the mask changed.
-  const BodyRuns& Body();
   void InvalidatePicture();
 
   QLineEdit* m_editFirst = nullptr;
@@ -142,15 +142,9 @@ class CDlgCompareFiles : public QDialog {
   // program again would take most of a Process.
   std::unique_ptr<Bitmap> m_pBlankChart;
 
-  BodyRuns m_body;
-  int64_t m_bodyKey = 0;
+  MaskBody m_body;
 
-  struct Scaled {
-    int64_t key = 0;
-    QSize size;
-    QImage image;
-  };
-  Scaled m_scaled;
+  ScaledCopy m_scaled;
 };
 
 // The nine statistics lines of an overlay's counts.

@@ -212,21 +212,6 @@ Bitmap* CVarenkoView::Pane1Image() const {
   return m_pDocument->GetCurrentProcessed();
 }
 
-const QImage& CVarenkoView::Scaled(size_t pane, const Bitmap& image, const Rect& src, QSize size) {
-  ScaledImage& cached = m_scaled[std::min<size_t>(pane, 1)];
-  const int64_t key = image.ContentKey();
-  if (cached.key != key || cached.src != src || cached.size != size || cached.image.isNull()) {
-    cached.key = key;
-    cached.src = src;
-    cached.size = size;
-    const QImage& whole = image.Image();
-    // Only a cropped part is copied out before scaling.
-    const QImage part = src == Rect{0, 0, whole.width(), whole.height()} ? whole : whole.copy(ToQRect(src));
-    cached.image = part.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  }
-  return cached.image;
-}
-
 void CVarenkoView::DrawImagePane(QPainter& painter, const Rect& dest, const Rect& src, Bitmap* image, size_t pane) {
   if (m_pDocument == nullptr || image == nullptr) return;
   if (!image->IsEmpty() && dest.Width() > 0 && dest.Height() > 0 && src.Width() > 0 && src.Height() > 0) {
@@ -234,7 +219,8 @@ void CVarenkoView::DrawImagePane(QPainter& painter, const Rect& dest, const Rect
       painter.setRenderHint(QPainter::SmoothPixmapTransform);
       painter.drawImage(ToQRect(dest), image->Image(), ToQRect(src));
     } else {
-      painter.drawImage(QPoint(dest.left, dest.top), Scaled(pane, *image, src, QSize(dest.Width(), dest.Height())));
+      painter.drawImage(QPoint(dest.left, dest.top),
+                        m_scaled[std::min<size_t>(pane, 1)].Of(*image, src, QSize(dest.Width(), dest.Height())));
     }
   }
   if (m_pDocument->IsFolderView() && pane == 1 && m_bProbe) DrawLegend(painter, dest);

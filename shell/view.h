@@ -3,6 +3,7 @@
 #include "analysis/documentview.h"
 #include "framework/commands.h"
 #include "framework/geometry.h"
+#include "framework/scaledcopy.h"
 #include "shell/panelayout.h"
 
 #include <QFont>
@@ -110,16 +111,8 @@ class CVarenkoView : public QWidget, public CommandMapped<CVarenkoView>, public 
   // Redraws the document's view.
   void RedrawDocumentView();
 
-  // The last scaled copy of each pane's image, so that redraws (the probe
-  // redraws on every mouse move) do not scale the full drawing again.
-  struct ScaledImage {
-    int64_t key = 0;
-    Rect src;
-    QSize size;
-    QImage image;
-  };
-  const QImage& Scaled(size_t pane, const Bitmap& image, const Rect& src, QSize size);
-  ScaledImage m_scaled[2];
+  // The last scaled copy of each pane's image.
+  ScaledCopy m_scaled[2];
 
   CVarenkoDoc* m_pDocument;
   bool m_printing = false;
