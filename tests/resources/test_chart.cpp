@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -34,6 +35,17 @@ QImage Decoded(const QString& relative) {
   QImageReader reader(SourcePath(relative));
   reader.setAllocationLimit(kImageAllocationLimitMb);
   return reader.read().convertToFormat(QImage::Format_RGBA8888);
+}
+
+// Whether two images of one size differ by at most `tolerance` in any byte.
+bool Near(const QImage& a, const QImage& b, int tolerance) {
+  if (a.size() != b.size() || a.format() != b.format()) return false;
+  for (int y = 0; y < a.height(); ++y) {
+    for (qsizetype i = 0; i < a.bytesPerLine(); ++i) {
+      if (std::abs(a.constScanLine(y)[i] - b.constScanLine(y)[i]) > tolerance) return false;
+    }
+  }
+  return true;
 }
 
 const uchar* Px(const QImage& image, int x, int y) { return image.constScanLine(y) + 4 * x; }
@@ -161,8 +173,11 @@ TEST(ChartGenerator, RedrawsTheCommittedImages) {
     EXPECT_EQ(ToolbarIconFiles().value(res::ToolBarImageIndex(id)), QString::fromLatin1(svg));
   }
   const QString svg = SourcePath(QStringLiteral("resources/icons/varenko.svg"));
+  // Qt's painter rounds an anti-aliased edge's coverage a unit apart on
+  // processors with wider vector instructions.
   for (const int size : kIconSizes) {
-    EXPECT_TRUE(RenderSvg(svg, size) == Decoded(QStringLiteral("resources/icons/varenko_%1.png").arg(size))) << size;
+    EXPECT_TRUE(Near(RenderSvg(svg, size), Decoded(QStringLiteral("resources/icons/varenko_%1.png").arg(size)), 1))
+        << size;
   }
   // The labels come from an installed font; without it they would differ.
   if (QFontInfo(QFont(QStringLiteral("Liberation Sans"))).family() == QStringLiteral("Liberation Sans")) {
