@@ -37,17 +37,6 @@ QImage Decoded(const QString& relative) {
   return reader.read().convertToFormat(QImage::Format_RGBA8888);
 }
 
-// Whether two images of one size differ by at most `tolerance` in any byte.
-bool Near(const QImage& a, const QImage& b, int tolerance) {
-  if (a.size() != b.size() || a.format() != b.format()) return false;
-  for (int y = 0; y < a.height(); ++y) {
-    for (qsizetype i = 0; i < a.bytesPerLine(); ++i) {
-      if (std::abs(a.constScanLine(y)[i] - b.constScanLine(y)[i]) > tolerance) return false;
-    }
-  }
-  return true;
-}
-
 const uchar* Px(const QImage& image, int x, int y) { return image.constScanLine(y) + 4 * x; }
 bool IsGrey(const uchar* p) { return p[0] == p[1] && p[1] == p[2]; }
 
@@ -153,6 +142,17 @@ TEST(ChartSamples, CountsAgreeWithARecountFromTheMask) {
 }
 
 #ifdef VARENKO_HAVE_CHARTGEN
+// Whether two images of one size differ by at most `tolerance` in any byte.
+bool Near(const QImage& a, const QImage& b, int tolerance) {
+  if (a.size() != b.size() || a.format() != b.format()) return false;
+  for (int y = 0; y < a.height(); ++y) {
+    for (qsizetype i = 0; i < a.bytesPerLine(); ++i) {
+      if (std::abs(a.constScanLine(y)[i] - b.constScanLine(y)[i]) > tolerance) return false;
+    }
+  }
+  return true;
+}
+
 // The generator, run now, draws the committed images pixel for pixel.
 TEST(ChartGenerator, RedrawsTheCommittedImages) {
   ChartLayout layout;
