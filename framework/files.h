@@ -39,6 +39,11 @@ std::vector<FolderFile> ListFolderFiles(const QString& folder, const QString& su
 
 // Writes the bytes to the path whole or not at all: they go to a temporary
 // file beside it, which replaces the old file only once everything has been
-// written and flushed. An existing read-only file is replaced too. False
-// when anything failed; the old file then stays as it was.
+// written and flushed. A link is followed, and the file it leads to written.
+// An existing read-only file is replaced too. Where the folder allows no
+// new file, or no replacement, an existing file is written in place, and
+// what it held is put back if the writing fails. Only a regular file is
+// ever replaced or written: a device, FIFO, socket or folder of the name,
+// directly or through links, is left as it is. False when anything failed;
+// the old file then stays as it was.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes);

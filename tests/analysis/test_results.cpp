@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <optional>
 
 namespace {
@@ -197,8 +199,8 @@ TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {
       if (limit >= 0) full.emplace(limit);
       dialog.OnExport();
     }
-    QFile file(path.value_or(QString()));
-    return std::pair(path && file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), prompts.Messages());
+    const std::unique_ptr<QFile> file = path ? OpenRegularFile(LocalPath(*path)) : nullptr;
+    return std::pair(file ? file->readAll() : QByteArray(), prompts.Messages());
   };
   const QStringList saved{QStringLiteral("The file was saved successfully")};
   const QStringList failed{QStringLiteral("The file could not be saved")};
@@ -215,8 +217,17 @@ TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {
   QString desktop;
   Application::GetDesktopPath(desktop);
   EXPECT_EQ(asked.initialDir, desktop);
-  for (const QString& path : {QStringLiteral("/proc/Results.txt"), dir}) EXPECT_EQ(exportTo(path).second, failed);
-  EXPECT_EQ(prompts.records()[1].icon, MessageIcon::Error);
+  // Nowhere to write, or no file to replace: a FIFO, directly or through a
+  // link, stays a FIFO.
+  const QString fifo = dir + QStringLiteral("/fifo.txt"), link = dir + QStringLiteral("/link.txt");
+  ASSERT_EQ(::mkfifo(LocalPath(fifo), 0600), 0);
+  ASSERT_TRUE(QFile::link(fifo, link));
+  for (const QString& path : {QStringLiteral("/proc/Results.txt"), dir, fifo, link}) {
+    EXPECT_EQ(exportTo(path).second, failed) << path.toStdString();
+    EXPECT_EQ(prompts.records()[1].icon, MessageIcon::Error);
+  }
+  struct stat info {};
+  EXPECT_TRUE(::stat(LocalPath(link), &info) == 0 && S_ISFIFO(info.st_mode));
   // A write that fails part-way, as on a full disk, keeps the old file.
   ASSERT_TRUE(WriteWholeFile(readOnly, "old"));
   EXPECT_EQ(exportTo(readOnly, 100), std::pair(QByteArray("old"), failed));

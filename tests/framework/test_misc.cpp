@@ -22,7 +22,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,7 +37,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -66,6 +73,133 @@ TEST(WriteWholeFile, ReplacesAFileWholeOrLeavesItAsItWas) {
   EXPECT_FALSE(WriteWholeFile(dir, text));
   EXPECT_FALSE(WriteWholeFile(QStringLiteral("/proc/Results.txt"), text));
   EXPECT_EQ(QDir(dir).entryList(QDir::Files), QStringList{QStringLiteral("Results.txt")});
+}
+
+// Each entry of a folder as the file system holds it: its kind, node,
+// size and, for a link, where it leads.
+QStringList Entries(const QString& dir) {
+  QStringList entries;
+  for (const QFileInfo& entry :
+       QDir(dir).entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(LocalPath(entry.filePath()), &info), 0);
+    entries << entry.fileName() +
+                   Format(" %o %llu %llu %lld ", unsigned(info.st_mode), 0ULL + info.st_ino, 0ULL + info.st_rdev,
+                          0LL + info.st_size) +
+                   entry.symLinkTarget();
+  }
+  return entries;
+}
+
+// Writing to each name fails, and nothing in the folder changes.
+void ExpectNothingReplaced(const QString& dir, std::initializer_list<const char*> names) {
+  const QStringList before = Entries(dir);
+  for (const char* name : names) EXPECT_FALSE(WriteWholeFile(dir + '/' + name, "text")) << name;
+  EXPECT_EQ(Entries(dir), before);
+}
+
+// A FIFO, a socket or a folder, directly or through links, is never
+// replaced, nor waited on.
+TEST(WriteWholeFile, LeavesWhatIsNoRegularFileAsItWas) {
+  const QString dir = TempDir();
+  const QByteArray base = LocalPath(dir) + '/';
+  ASSERT_EQ(::mkfifo(base + "fifo", 0600), 0);
+  ASSERT_TRUE(QDir(dir).mkdir("folder"));
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(base.size() + 6, qsizetype(sizeof address.sun_path));
+  std::strcpy(address.sun_path, base + "socket");
+  const int unixSocket = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_EQ(::bind(unixSocket, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ::close(unixSocket);
+  for (const auto& [link, target] : {std::pair<const char*, QByteArray>{"link", "fifo"},
+                                     {"chain", "link"},
+                                     {"absolute", base + "socket"},
+                                     {"tofolder", "folder/"},
+                                     {"loop", "loop2"},
+                                     {"loop2", "loop"}}) {
+    ASSERT_EQ(::symlink(target, base + link), 0);
+  }
+  ExpectNothingReplaced(dir, {"fifo", "socket", "folder", "link", "chain", "absolute", "tofolder", "loop"});
+}
+
+TEST(WriteWholeFile, LeavesADeviceAsItWas) {
+  const QString dir = TempDir();
+  const QByteArray base = LocalPath(dir) + '/';
+  if (::mknod(base + "char", S_IFCHR | 0600, makedev(1, 3)) != 0) {
+    GTEST_SKIP() << "No device node can be made here: " << std::strerror(errno);
+  }
+  ASSERT_EQ(::mknod(base + "block", S_IFBLK | 0600, makedev(7, 200)), 0);
+  ASSERT_EQ(::symlink("char", base + "link"), 0);
+  ASSERT_EQ(::symlink(base + "link", base + "chain"), 0);
+  ASSERT_EQ(::symlink("block", base + "blocklink"), 0);
+  ExpectNothingReplaced(dir, {"char", "block", "link", "chain", "blocklink"});
+}
+
+// The call's result in a child process run as the given user; nothing when
+// the child could not become that user.
+std::optional<bool> AsUser(uid_t uid, const std::function<bool()>& call) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 || ::setresuid(uid, uid, uid) != 0) _exit(2);
+    _exit(call() ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 2) {
+    return std::nullopt;
+  }
+  return WEXITSTATUS(status) == 0;
+}
+
+// A file the user may replace is replaced, whichever way the folder and the
+// file allow: by a new file in a folder the user may write, in place where
+// the user may only write the file (made writable when it is the user's).
+// What the user may neither replace nor write stays, as does a file that a
+// write in place cannot finish.
+TEST(WriteWholeFile, ReplacesWhatTheUserMayReplace) {
+  const uid_t user = 65534, root = 0;
+  if (::geteuid() != root) GTEST_SKIP() << "Needs root, to make files of another user and run as " << user;
+  QTemporaryDir top;
+  ASSERT_TRUE(top.isValid() && ::chmod(LocalPath(top.path()), 0755) == 0);
+  if (AsUser(user, [&] { return ::access(LocalPath(top.path()), X_OK) == 0; }) != true) {
+    GTEST_SKIP() << "Cannot run as user " << user << " in " << top.path().toStdString();
+  }
+  const QByteArray text(5000, 'x');
+  const struct {
+    uid_t folderOwner;
+    mode_t folderMode;
+    uid_t fileOwner;
+    mode_t fileMode;
+    QByteArray before;
+    long long limit;  // the user's file-size limit, 0 for none
+    bool written;
+  } cases[] = {
+      {root, 0755, user, 0644, "old", 0, true},           // in place
+      {user, 0755, root, 0444, "old", 0, true},           // by a new file
+      {root, 0755, user, 0444, "old", 0, true},           // made writable, in place
+      {root, 01777, root, 0666, "old", 0, true},          // no replacing another's file there: in place
+      {root, 0755, root, 0444, "old", 0, false},          // neither
+      {root, 01777, root, 0444, "old", 0, false},         // neither
+      {root, 0755, user, 0644, "old", 1000, false},       // longer than the limit
+      {root, 0755, user, 0644, "o" + text, 1000, false},  // covered part past the limit
+  };
+  for (const auto& row : cases) {
+    const QString dir = top.path() + '/' + QString::number(&row - cases);
+    const QString path = SaveText("Results.txt", (QDir().mkdir(dir), dir), row.before);
+    for (const auto& [node, owner, mode] :
+         {std::tuple(dir, row.folderOwner, row.folderMode), std::tuple(path, row.fileOwner, row.fileMode)}) {
+      ASSERT_EQ(::chown(LocalPath(node), owner, owner), 0);
+      ASSERT_EQ(::chmod(LocalPath(node), mode), 0);
+    }
+    const std::optional<bool> written = AsUser(user, [&] {
+      std::optional<FileSizeLimit> full;
+      if (row.limit > 0) full.emplace(row.limit);
+      return WriteWholeFile(path, text);
+    });
+    EXPECT_EQ(written, row.written) << dir.toStdString();
+    EXPECT_EQ(Contents(path), row.written ? text : row.before) << dir.toStdString();
+    EXPECT_EQ(QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Results.txt"});
+  }
 }
 
 // Listed and opened by the bytes of their names, regular files and links
