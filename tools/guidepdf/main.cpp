@@ -16,12 +16,14 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextFrame>
+#include <QTextLayout>
 #include <QTextTable>
 #include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -64,27 +66,51 @@ void StyleTables(QTextDocument& document) {
   }
 }
 
-// Keeps every heading on the page of what follows it: a heading whose next
-// block would end on a later page starts that page itself. One heading is
-// moved at a time, since each move shifts everything after it.
-void KeepHeadingsWithText(QTextDocument& document) {
+bool IsHeading(const QTextBlock& block) { return block.blockFormat().headingLevel() > 0; }
+
+bool StartsPage(const QTextBlock& block) {
+  return block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+}
+
+// The pages on which a block's first and last lines stand. A block's lines
+// are placed from the top of its bounding rectangle, in table cells too.
+std::pair<int, int> LinePages(const QTextBlock& block, qreal pageHeight) {
+  const QTextLayout* lines = block.layout();
+  const qreal top = block.document()->documentLayout()->blockBoundingRect(block).top();
+  if (lines == nullptr || lines->lineCount() == 0) {
+    const int page = int(top / pageHeight);
+    return {page, page};
+  }
+  const QTextLine last = lines->lineAt(lines->lineCount() - 1);
+  return {int((top + lines->lineAt(0).y()) / pageHeight), int((top + last.y()) / pageHeight)};
+}
+
+// Keeps each paragraph on one page, and every heading on the page where the
+// text after it starts. A paragraph split by a page break would have its
+// last line before the break drawn again, clipped, at the top of the next
+// page, where searching and copying find it twice; so a paragraph that
+// would be split starts the next page, together with the headings right
+// above it. Paragraphs in tables are left to the table, which breaks
+// between its rows. One block is moved at a time, since each move shifts
+// everything after it; a block that starts a page already is not moved
+// again, so a paragraph taller than a page stays split.
+void KeepParagraphsWhole(QTextDocument& document) {
   const qreal pageHeight = document.pageSize().height();
-  QAbstractTextDocumentLayout* layout = document.documentLayout();
   for (bool moved = true; moved;) {
     moved = false;
     document.pageCount();  // lays the whole document out
     for (QTextBlock block = document.begin(); block.isValid() && !moved; block = block.next()) {
-      QTextBlockFormat format = block.blockFormat();
-      const QTextBlock next = block.next();
-      if (format.headingLevel() == 0 || !next.isValid() ||
-          format.pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
-        continue;
-      }
-      const int headingPage = int(layout->blockBoundingRect(block).top() / pageHeight);
-      const int nextPage = int((layout->blockBoundingRect(next).bottom() - 1) / pageHeight);
-      if (nextPage <= headingPage) continue;
+      if (IsHeading(block)) continue;
+      const bool inTable = QTextCursor(block).currentTable() != nullptr;
+      QTextBlock first = block;  // the first of the headings right above, or the block itself
+      while (first.previous().isValid() && IsHeading(first.previous())) first = first.previous();
+      const auto [top, bottom] = LinePages(block, pageHeight);
+      const bool split = top != bottom && !inTable;
+      const bool headingApart = first != block && LinePages(first, pageHeight).first != top;
+      if (!(split || headingApart) || StartsPage(first)) continue;
+      QTextBlockFormat format = first.blockFormat();
       format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-      QTextCursor(block).setBlockFormat(format);
+      QTextCursor(first).setBlockFormat(format);
       document.markContentsDirty(0, document.characterCount());
       moved = true;
     }
@@ -132,7 +158,7 @@ int main(int argc, char** argv) {
   StyleTables(document);
   document.documentLayout()->setPaintDevice(&writer);
   document.setPageSize(page);
-  KeepHeadingsWithText(document);
+  KeepParagraphsWhole(document);
 
   QPainter painter(&writer);
   const int pages = document.pageCount();
