@@ -20,6 +20,15 @@ namespace {
 const QColor kCsText(196, 0, 0);
 const QColor kCsBackground(223, 223, 223);
 
+// A name as one field of one row: a tab, carriage return or line feed in it
+// would end the field or the row in the table, so each stands as a space.
+QString FieldText(QString name) {
+  for (QChar& c : name) {
+    if (c == u'\t' || c == u'\r' || c == u'\n') c = u' ';
+  }
+  return name;
+}
+
 }  // namespace
 
 CDlgResults::CDlgResults(CVarenkoDoc* doc, QWidget* parent) : QDialog(parent, FixedDialogFlags()), m_pDoc(doc) {
@@ -112,7 +121,7 @@ bool CDlgResults::OnInitDialog() {
     m_listResults->InsertItem(row, number);
     // Each drawing's own name and count: a drawing without a processed
     // copy counts 0, and the rows after it keep theirs.
-    const QString name = cur < doc.m_vecFileName.size() ? doc.m_vecFileName[cur] : QString();
+    const QString name = cur < doc.m_vecFileName.size() ? FieldText(doc.m_vecFileName[cur]) : QString();
     const bool processed = cur < doc.m_vecProcessed.size() && doc.m_vecProcessed[cur] != nullptr;
     const int count = processed && cur < doc.m_vecSelectedPixels.size() ? doc.m_vecSelectedPixels[cur] : 0;
     const double ratio = Ratio(count, doc.m_nBodyPixels);

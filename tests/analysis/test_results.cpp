@@ -235,4 +235,24 @@ TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {
   EXPECT_TRUE(exportTo(std::nullopt).second.isEmpty());
 }
 
+TEST_F(Results, NamesWithATabOrALineBreakKeepTheirRowAndFieldsInTheFile) {
+  ASSERT_TRUE(doc_.OnNewDocument());
+  const QString dir = TempDir();
+  for (const char* name : {"tab\there.png", "new\r\nline.png"}) SavePng(ChartDrawing(), name, dir);
+  ScriptedPrompts prompts;
+  prompts.Answer(dir);
+  doc_.OnOpenFolder();
+  ASSERT_EQ(doc_.m_vecFileName.size(), 2u);
+  CDlgResults dialog(&doc_);
+  dialog.OnInitDialog();
+  prompts.Answer(dir + QStringLiteral("/Results.txt"));
+  dialog.OnExport();
+  QFile file(dir + QStringLiteral("/Results.txt"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray table = ResultsFileBytes(
+      "#\tFilename\tRatio (%)\tCS\r\n1\tnew  line.png\t0.00\tfalse\r\n2\ttab here.png\t0.00\tfalse\r\n\r\n", {});
+  EXPECT_TRUE(file.readAll().startsWith(table));
+  EXPECT_EQ(dialog.m_listResults->GetItemText(0, 1), QStringLiteral("new  line.png"));
+}
+
 }  // namespace
