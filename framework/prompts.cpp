@@ -14,11 +14,13 @@ Prompts*& InstalledPrompts() {
   return installed;
 }
 
-// The window a dialog belongs to: the active one or, when none is active
-// (the file dialog just closed took the activation with it), the main
-// window, so that a message after a file dialog stands over the window it
-// concerns.
+// The window a dialog belongs to: the topmost modal dialog that is open,
+// since a question asked from a dialog concerns it; else the active window
+// or, when none is active (the file dialog just closed took the activation
+// with it), the main window, so that a message after a file dialog stands
+// over the window it concerns rather than behind another.
 QWidget* DialogParent() {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
   if (QWidget* active = QApplication::activeWindow()) return active;
   const Application* app = Application::Instance();
   QWidget* frame = app != nullptr ? app->GetMainWnd() : nullptr;

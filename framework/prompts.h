@@ -43,7 +43,8 @@ class Prompts {
   static void Install(Prompts* prompts);
 };
 
-// The real prompts on Qt's dialogs, parented to the active window.
+// The real prompts on Qt's dialogs, parented to the modal dialog open on top,
+// else to the active window, else to the main window.
 class QtPrompts : public Prompts {
  public:
   void MessageBox(const QString& text, MessageIcon icon) override;

@@ -5,13 +5,16 @@
 #include "resources/resource.h"
 #include "tests/support/testsupport.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -136,6 +139,39 @@ TEST_F(CompareDialog, TheOverlayWithItsStatisticsEachTimeFromACleanChart) {
   const QImage copy = Copied();
   EXPECT_EQ(copy.size(), QSize(3508, 2480));
   EXPECT_TRUE(Ink(copy, kLinesArea).isNull());
+}
+
+// Answers file questions from the script; the file dialog takes the
+// activation with it when it closes. Messages show in Qt's own box, whose
+// parent window is noted before the box is closed.
+class BoxParents : public ScriptedPrompts {
+ public:
+  std::optional<QString> OpenFile(const FileDialogOptions& options) override {
+    QApplication::setActiveWindow(nullptr);
+    return ScriptedPrompts::OpenFile(options);
+  }
+  void MessageBox(const QString& text, MessageIcon icon) override {
+    QTimer::singleShot(0, [this] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      parents.push_back(box != nullptr ? box->parentWidget() : nullptr);
+      if (box != nullptr) box->done(0);
+    });
+    QtPrompts().MessageBox(text, icon);
+  }
+  std::vector<QWidget*> parents;
+};
+
+TEST(CompareMessages, StandOverTheComparisonTheUserIsIn) {
+  BoxParents prompts;
+  CDlgCompareFiles dialog;
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.show();
+  // The wrong size, then a file that is no image (two messages).
+  for (const char* sample : {"wrong_size.png", "notes.png"}) {
+    prompts.Answer(Sample(sample));
+    dialog.SelectSecondButton()->click();
+  }
+  EXPECT_EQ(prompts.parents, std::vector<QWidget*>(3, &dialog));
 }
 
 TEST(CompareReferences, WithoutThemTheDialogEndsBeforeItShows) {
