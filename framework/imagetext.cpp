@@ -9,22 +9,27 @@ ImageText::ImageText(QPainter& painter, double emPixels) : painter_(painter), fo
   font_.setStyleHint(QFont::SansSerif);
   font_.setWeight(QFont::Normal);
   // A size in pixels is one in the device's pixels, whatever resolution an
-  // image carries. Glyphs are measured and drawn at whole pixel sizes, so a
-  // fractional em is rounded.
-  font_.setPixelSize(std::max(1, static_cast<int>(emPixels + 0.5)));
+  // image carries. Fonts are made at whole pixel sizes only, so a
+  // fractional em (two thirds of 47 for a legend's labels) is the nearest
+  // whole size scaled by the rest, in the measures and in the drawing.
+  const int pixels = std::max(1, static_cast<int>(emPixels + 0.5));
+  font_.setPixelSize(pixels);
+  scale_ = emPixels >= 1.0 ? emPixels / pixels : 1.0;
 }
 
 QSizeF ImageText::Measure(const QString& text) const {
   const QFontMetricsF metrics(font_, painter_.device());
-  return QSizeF(metrics.horizontalAdvance(text), metrics.lineSpacing());
+  return QSizeF(metrics.horizontalAdvance(text), metrics.lineSpacing()) * scale_;
 }
 
 void ImageText::Draw(QPointF topLeft, const QString& text, const QColor& colour) {
   const QFontMetricsF metrics(font_, painter_.device());
   painter_.save();
+  painter_.translate(topLeft);
+  painter_.scale(scale_, scale_);
   painter_.setFont(font_);
   painter_.setPen(colour);
-  painter_.drawText(QPointF(topLeft.x(), topLeft.y() + metrics.ascent()), text);
+  painter_.drawText(QPointF(0.0, metrics.ascent()), text);
   painter_.restore();
 }
 

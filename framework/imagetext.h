@@ -18,8 +18,8 @@ class QPainter;
 // copies and the comparison picture all write their lines this way.
 class ImageText {
  public:
-  // Text at an em of emPixels pixels of the painter's device (rounded to
-  // a whole number), whatever resolution the device carries.
+  // Text at an em of emPixels pixels of the painter's device, fractions
+  // kept, whatever resolution the device carries.
   ImageText(QPainter& painter, double emPixels);
 
   const QFont& font() const { return font_; }
@@ -35,6 +35,7 @@ class ImageText {
  private:
   QPainter& painter_;
   QFont font_;
+  double scale_ = 1.0;  // the em over the font's whole pixel size
 };
 
 // The em, in pixels, of the lines written onto a full-size image: a 75th of

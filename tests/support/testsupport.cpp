@@ -83,15 +83,19 @@ QRect Ink(const QImage& image, const QRect& area) {
   return box;
 }
 
-QImage Written(const QString& text, int px, const QColor& colour) {
-  QImage image((text.size() + 2) * px, 2 * px, QImage::Format_RGB32);
+QImage Written(const QString& text, double px, const QColor& colour) {
+  const int whole = static_cast<int>(px + 0.5);
+  QImage image((text.size() + 2) * whole, 2 * whole, QImage::Format_RGB32);
   image.fill(Qt::white);
   QPainter painter(&image);
   QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(px);
+  // A fractional em: the font at the nearest whole size, scaled.
+  font.setPixelSize(whole);
+  painter.translate(whole / 2, 3 * whole / 2);
+  painter.scale(px / whole, px / whole);
   painter.setFont(font);
   painter.setPen(colour);
-  painter.drawText(QPoint(px / 2, 3 * px / 2), text);
+  painter.drawText(QPoint(0, 0), text);
   painter.end();
   return image.copy(Ink(image, image.rect()));
 }

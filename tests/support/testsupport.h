@@ -57,7 +57,7 @@ class FileSizeLimit {
 QRect Ink(const QImage& image, const QRect& area);
 // The ink of a text drawn alone on white in "Arial" at an em of px pixels,
 // as a reference for text written onto an image.
-QImage Written(const QString& text, int px, const QColor& colour);
+QImage Written(const QString& text, double px, const QColor& colour);
 
 // A clipboard that another program holds: it takes nothing. Installed for
 // its lifetime.
