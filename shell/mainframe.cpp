@@ -38,6 +38,8 @@ namespace {
 
 constexpr const char* kButtonMime = "application/x-varenko-toolbar-button";
 constexpr const char* kCustomizeButtonName = "customizeButton";
+// What the status bar's message pane shows while no command is under the mouse.
+const QString kIdleMessage = QStringLiteral("Ready");
 
 QString Text(const std::string& s) { return QString::fromStdString(s); }
 
@@ -348,7 +350,7 @@ void CMainFrame::BuildStatusBar() {
   m_wndStatusBar = new QStatusBar(this);
   m_wndStatusBar->setObjectName(QStringLiteral("StatusBar"));
   setStatusBar(m_wndStatusBar);
-  m_wndStatusBar->showMessage(QStringLiteral("Ready"));
+  m_wndStatusBar->showMessage(kIdleMessage);
   // The lock-key indicators light while their key is on; they stay dim
   // where the windowing system tells no lock state.
   const char* const texts[] = {"CAP", "NUM", "SCRL"};
@@ -371,9 +373,17 @@ void CMainFrame::BuildStatusBar() {
 bool CMainFrame::event(QEvent* event) {
   if (event->type() == QEvent::StatusTip) {
     // The message pane shows a command's prompt while its item or button is
-    // under the mouse, and "Ready" otherwise.
-    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-    if (m_wndStatusBar != nullptr) m_wndStatusBar->showMessage(tip.isEmpty() ? QStringLiteral("Ready") : tip);
+    // under the mouse, and "Ready" otherwise. Menus tell both an item with no
+    // prompt and the mouse leaving an item by an empty tip: the open menu's
+    // current item tells which, and its own prompt, blank or not, is shown.
+    QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+    QAction* item = nullptr;
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu != nullptr && tip.isEmpty()) {
+      item = menu->activeAction();
+      if (item != nullptr && item->isSeparator()) item = nullptr;
+      if (item != nullptr) tip = item->statusTip();
+    }
+    if (m_wndStatusBar != nullptr) m_wndStatusBar->showMessage(tip.isEmpty() && item == nullptr ? kIdleMessage : tip);
     return true;
   }
   return FrameWindow::event(event);
@@ -510,7 +520,14 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     }
     return FrameWindow::eventFilter(watched, event);
   }
-  if (event->type() == QEvent::MouseButtonPress) {
+  if (event->type() == QEvent::Enter || event->type() == QEvent::Leave) {
+    // A button whose command has no prompt sends no tip as the mouse comes
+    // and goes; the pane is blank while the mouse is on it all the same.
+    auto* button = qobject_cast<QToolButton*>(watched);
+    if (button != nullptr && button->defaultAction() != nullptr && button->defaultAction()->statusTip().isEmpty()) {
+      m_wndStatusBar->showMessage(event->type() == QEvent::Enter ? QString() : kIdleMessage);
+    }
+  } else if (event->type() == QEvent::MouseButtonPress) {
     auto* press = static_cast<QMouseEvent*>(event);
     auto* button = qobject_cast<QToolButton*>(watched);
     if (button != nullptr && press->button() == Qt::LeftButton && (press->modifiers() & Qt::AltModifier)) {

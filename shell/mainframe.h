@@ -83,7 +83,7 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   // Brings floating bars back at their own size and within a screen.
   void KeepFloatingBarsOnScreen();
   // Quick customisation: Alt and drag moves a tool-bar button within a bar
-  // or removes it when dropped outside.
+  // or removes it when dropped outside. The buttons' prompts are watched too.
   void WatchButtons(QToolBar* bar);
   void StartButtonDrag(QToolBar* bar, QAction* action);
   bool DropButton(QToolBar* bar, QDropEvent* event);

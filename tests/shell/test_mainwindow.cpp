@@ -279,6 +279,35 @@ TEST_F(MainWindow, TheQuickListTicksTheButtonsOnTheBar) {
   Frame().ResetToolBar(bar);
 }
 
+// The message pane shows the prompt of the command under the mouse, nothing
+// for a command without one, and "Ready" once the mouse has left.
+TEST_F(MainWindow, ThePromptPaneIsBlankOverACommandWithoutAPromptAndReadyAfter) {
+  QStatusBar* pane = Frame().StatusBar();
+  const QString open = "Open an existing document";
+  QMenu* file = Frame().MenuBar()->actions().first()->menu();
+  Frame().MenuBar()->setActiveAction(file->menuAction());  // opened as a click opens it
+  ASSERT_EQ(QApplication::activePopupWidget(), file);
+  for (const auto& [item, shown] : {std::pair{res::ID_EXPORT_REFERENCE, QString()},
+                                    {res::ID_FILE_OPEN, open},
+                                    {res::ID_EXPORT_REFERENCE, QString()},
+                                    {0u, QString("Ready")}}) {
+    file->setActiveAction(item != 0 ? Actions().Action(item) : nullptr);
+    EXPECT_EQ(pane->currentMessage(), shown) << item;
+  }
+  file->setActiveAction(Actions().Action(res::ID_EXPORT_REFERENCE));
+  file->close();
+  EXPECT_EQ(pane->currentMessage(), "Ready");
+  QToolBar* bar = Frame().ToolBar();
+  QApplication::processEvents();
+  for (const auto& [over, shown] : {std::pair{bar->widgetForAction(Actions().Action(res::ID_RESULTS)), QString()},
+                                    {bar->widgetForAction(Actions().Action(res::ID_FILE_OPEN)), open},
+                                    {bar->widgetForAction(Actions().Action(res::ID_RESULTS)), QString()},
+                                    {static_cast<QWidget*>(Frame().View()), QString("Ready")}}) {
+    QTest::mouseMove(over);
+    EXPECT_EQ(pane->currentMessage(), shown) << over->metaObject()->className();
+  }
+}
+
 TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   auto* pane = qobject_cast<QToolBar*>(Frame().MenuBar()->parentWidget());
   ASSERT_NE(pane, nullptr);
