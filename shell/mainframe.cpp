@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QLabel>
@@ -59,6 +60,15 @@ class CustomizeButton : public QToolButton {
  public:
   using QToolButton::QToolButton;
 
+  // The open menu holds the mouse, so the button hears nothing when the
+  // mouse leaves it for the menu: once the menu closes away from the button,
+  // the button is told the mouse has gone and stops drawing itself hot.
+  void MenuClosed() {
+    if (rect().contains(mapFromGlobal(QCursor::pos()))) return;
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(this, &leave);
+  }
+
   QSize sizeHint() const override {
     const int across = style()->pixelMetric(QStyle::PM_ToolBarExtensionExtent, nullptr, this);
     const QSize full = QToolButton::sizeHint();
@@ -79,6 +89,14 @@ class CustomizeButton : public QToolButton {
     painter.drawComplexControl(QStyle::CC_ToolButton, option);
     QStyleOption arrow;
     arrow.initFrom(this);
+    // A hot or pressed button has a light face in every look, where the
+    // bar's own text colour (white on the dark bars of the black look) would
+    // not show: its arrow takes the colour of text on a light ground.
+    if (option.state & (QStyle::State_MouseOver | QStyle::State_Sunken | QStyle::State_On)) {
+      const QColor dark = arrow.palette.color(QPalette::Text);
+      arrow.palette.setColor(QPalette::WindowText, dark);
+      arrow.palette.setColor(QPalette::ButtonText, dark);
+    }
     arrow.rect = QRect(0, 0, kArrowSize, kArrowSize);
     arrow.rect.moveCenter(rect().center());
     painter.drawPrimitive(QStyle::PE_IndicatorArrowDown, arrow);
@@ -291,6 +309,7 @@ void CMainFrame::AddCustomizeButton(QToolBar* bar) {
     menu->addSeparator();
     menu->addAction(Actions().Action(res::ID_VIEW_CUSTOMIZE));
   });
+  connect(menu, &QMenu::aboutToHide, button, &CustomizeButton::MenuClosed);
   button->setMenu(menu);
   QAction* holder = bar->addWidget(button);
   holder->setObjectName(QLatin1String(kCustomizeButtonName));
