@@ -161,9 +161,16 @@ Look LookFor(unsigned id) {
           "Fusion", MakePalette(QColor(236, 233, 216), QColor(243, 241, 230), QColor(193, 210, 238), Qt::black),
           BarSheet(
               {.top = "#FFFFFF", .bottom = "#C9C3AC", .hot = "#C1D2EE", .hotBorder = "#316AC5", .menu = "#F6F5F1"})};
-    case 210:  // VS 2008: blue-grey bars
-      return {"Fusion", MakePalette(QColor(233, 236, 242), QColor(240, 243, 248), QColor(255, 231, 162), Qt::black),
-              BarSheet({.top = "#F5F7FB", .bottom = "#C4CEDE", .hot = "#FFE7A2", .hotBorder = "#E5C365"})};
+    case 210:  // VS 2008: menu bar and status bar flat on the lavender frame, graded lavender tool bars, pale
+               // blue hot items framed in slate blue
+      return {"Fusion", MakePalette(QColor(203, 209, 238), QColor(236, 238, 250), QColor(216, 226, 250), Qt::black),
+              BarSheet({.top = "#F6F7FD",
+                        .bottom = "#BCC3E8",
+                        .hot = "#D8E2FA",
+                        .hotBorder = "#7A8CC7",
+                        .menu = "#F6F7FD",
+                        .radius = 2}) +
+                  "QMenuBar, QToolBar#MenuBar, QStatusBar { background: #CBD1EE; }"};
     case 215:
       g_office2007Scheme = 0;
       return Office2007(0);
