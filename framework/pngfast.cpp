@@ -222,10 +222,35 @@ bool Expand(const uint8_t* row, uint8_t* out, int width, uint8_t colourType, con
   }
 }
 
+// One chunk of the file: its type, its data and the data's length.
+struct Chunk {
+  const uint8_t* type;
+  const uint8_t* body;
+  uint32_t length;
+};
+
+// The chunk at `pos`, its checksum checked, and `pos` moved past it;
+// nothing when the file ends before the chunk does (its length, type, data
+// or checksum cut off, or a length beyond the file) or the checksum differs.
+std::optional<Chunk> NextChunk(std::span<const uint8_t> file, size_t& pos) {
+  if (pos > file.size() || file.size() - pos < 12) return std::nullopt;
+  const uint32_t length = BigEndian(file.data() + pos);
+  if (length > 0x7FFFFFFF || file.size() - pos - 12 < length) return std::nullopt;
+  const uint8_t* type = file.data() + pos + 4;
+  const uint8_t* body = type + 4;
+  if (libdeflate_crc32(0, type, length + 4) != BigEndian(body + length)) return std::nullopt;
+  pos += 12 + size_t{length};
+  return Chunk{type, body, length};
+}
+
 }  // namespace
 
+bool IsPngSignature(std::span<const uint8_t> file) {
+  return file.size() >= 8 && std::memcmp(file.data(), kSignature, 8) == 0;
+}
+
 std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file) {
-  if (file.size() < 24 || std::memcmp(file.data(), kSignature, 8) != 0 || !IsType(file.data() + 12, "IHDR")) {
+  if (file.size() < 24 || !IsPngSignature(file) || !IsType(file.data() + 12, "IHDR")) {
     return std::nullopt;
   }
   const uint32_t width = BigEndian(file.data() + 16);
@@ -237,10 +262,11 @@ std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file) {
 bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room) {
   if (scratch.inflater_->handle == nullptr || !out.IsValid()) return false;
   const std::optional<PngSize> size = ReadPngSize(file);
-  if (!size || size->width != out.width || size->height != out.height || BigEndian(file.data() + 8) != 13) {
-    return false;
-  }
-  const uint8_t* header = file.data() + 16;
+  if (!size || size->width != out.width || size->height != out.height) return false;
+  size_t pos = 8;
+  const std::optional<Chunk> headerChunk = NextChunk(file, pos);
+  if (!headerChunk || headerChunk->length != 13) return false;
+  const uint8_t* header = headerChunk->body;
   const uint8_t depth = header[8];
   const uint8_t colourType = header[9];
   const int bpp = BytesPerPixel(colourType);
@@ -257,16 +283,12 @@ bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScra
   bool dataEnded = false;
   bool ended = false;
   scratch.data_.clear();
-  if (libdeflate_crc32(0, file.data() + 12, 17) != BigEndian(file.data() + 29)) return false;
-  size_t pos = 33;
   while (!ended) {
-    if (file.size() - pos < 12) return false;
-    const uint32_t length = BigEndian(file.data() + pos);
-    if (length > 0x7FFFFFFF || file.size() - pos - 12 < length) return false;
-    const uint8_t* type = file.data() + pos + 4;
-    const uint8_t* body = type + 4;
-    if (libdeflate_crc32(0, type, length + 4) != BigEndian(body + length)) return false;
-    pos += 12 + size_t{length};
+    const std::optional<Chunk> chunk = NextChunk(file, pos);
+    if (!chunk) return false;
+    const uint8_t* type = chunk->type;
+    const uint8_t* body = chunk->body;
+    const uint32_t length = chunk->length;
     const bool isData = IsType(type, "IDAT");
     if (dataStarted && !isData) dataEnded = true;
     if (isData) {

@@ -22,6 +22,9 @@ struct PngSize {
   int height = 0;
 };
 
+// Whether the bytes start with the eight that every PNG file starts with.
+bool IsPngSignature(std::span<const uint8_t> file);
+
 // The size a PNG file's header gives, from its first 24 bytes; nothing when
 // they are no PNG header.
 std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file);

@@ -232,6 +232,19 @@ TEST(PngDecode, MutatedDrawingsDecodeAsQtOrNotAtAll) {
   for (const char* name : {"drawing_rgb.png", "drawing_rgba.png", "drawing_palette.png"}) {
     seeds.push_back(ReadAll(CorpusPath(QString::fromLatin1(name))));
   }
+  // Cut anywhere in its first 64 bytes, in the header or the first chunks,
+  // a drawing is refused, though the rest of it lies in memory right after
+  // the bytes given to the quick path.
+  for (const QByteArray& seed : seeds) {
+    for (qsizetype cut = 0; cut < 64; ++cut) {
+      const QByteArray png = seed.left(cut);
+      EXPECT_TRUE(Decode(png).isNull()) << cut;
+      PngScratch scratch;
+      std::vector<uint8_t> pixels(200 * 150 * 4);
+      const auto bytes = std::span(reinterpret_cast<const uint8_t*>(seed.constData()), static_cast<size_t>(cut));
+      EXPECT_FALSE(DecodePngFast(bytes, BitmapData{pixels.data(), 800, 200, 150}, scratch)) << cut;
+    }
+  }
   QImageReader::setAllocationLimit(kImageAllocationLimitMb);
   std::mt19937 random(1605);
   int decoded = 0, quick = 0;
