@@ -229,6 +229,17 @@ struct ImageHeader {
   QSize size;
 };
 ImageHeader ReadHeader(QIODevice& device) {
+  // A PNG file, known by its signature, is read by the program's own
+  // decoders only, its size taken from its first 24 bytes. One whose header
+  // chunk does not come first with a size, as in every PNG file that can be
+  // read, is in no format read.
+  const QByteArray start = device.peek(24);
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(start.constData()), static_cast<size_t>(start.size()));
+  if (IsPngSignature(bytes)) {
+    const std::optional<PngSize> size = ReadPngSize(bytes);
+    if (!size) return ImageHeader{};
+    return ImageHeader{QByteArrayLiteral("png"), QSize(size->width, size->height)};
+  }
   EnsureAllocationLimit();
   QImageReader reader(&device);
   ImageHeader header{reader.format(), QSize()};
@@ -238,15 +249,10 @@ ImageHeader ReadHeader(QIODevice& device) {
 
 // Reads the image of the given format from the device's start.
 QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {
-  if (!IsReadFormat(format)) return QImage();
+  if (!IsReadFormat(format) || !device.seek(0)) return QImage();
+  // A PNG file is decoded straight into 32-bit pixels, or not at all.
+  if (format == "png") return ReadPngAsRgb32(device, kImageAllocationLimitMb, std::move(scratch));
   EnsureAllocationLimit();
-  // A PNG file is decoded straight into 32-bit pixels; whatever that
-  // decoder leaves alone goes through Qt's reader.
-  if (format == "png" && device.seek(0)) {
-    QImage image = ReadPngAsRgb32(device, kImageAllocationLimitMb, std::move(scratch));
-    if (!image.isNull()) return image;
-  }
-  if (!device.seek(0)) return QImage();
   QImageReader reader(&device);
   reader.setAutoTransform(false);
   return ToRgb32(reader.read());
@@ -317,9 +323,6 @@ const QImage& Bitmap::Image() const {
 std::optional<QSize> Bitmap::HeaderSize(const QByteArray& localPath) {
   const std::unique_ptr<QFile> file = OpenRegularFile(localPath);
   if (!file) return std::nullopt;
-  const QByteArray start = file->peek(24);
-  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(start.constData()), static_cast<size_t>(start.size()));
-  if (const std::optional<PngSize> size = ReadPngSize(bytes)) return QSize(size->width, size->height);
   // A file in a format that is not read can never be read as an image.
   const ImageHeader header = ReadHeader(*file);
   if (!IsReadFormat(header.format)) return std::nullopt;

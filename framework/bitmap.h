@@ -174,6 +174,9 @@ class DrawingReader {
 // with its pixels stored raw; a larger one is no drawing and is not read.
 inline constexpr qint64 kLargestDrawingFile = qint64{256} << 20;
 
-// Largest decoded image accepted, in megabytes. A drawing takes 35 MB; a
-// damaged or hostile file that claims a far larger size is refused.
-inline constexpr int kImageAllocationLimitMb = 512;
+// Largest decoded image accepted, in megabytes: what a drawing (3508 x 2480
+// pixels) takes at 8 bytes a pixel, 66.4 MB, as Qt's readers give a file of
+// 16 bits a channel (a TIFF, say); at 32 bits, as every image is kept, it
+// takes half that. A damaged or hostile file that claims a larger size is
+// refused before its pixels are allocated.
+inline constexpr int kImageAllocationLimitMb = 67;

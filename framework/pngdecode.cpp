@@ -21,35 +21,109 @@ constexpr uint32_t kBlack = 0xFF000000u;
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 
 // The device, read through a buffer of our own: libpng asks for a few bytes
-// at a time (chunk headers, 8 KB of image data).
+// at a time (chunk headers, 8 KB of image data). The chunks are followed as
+// they pass, so that no damaged file costs more than its own bytes:
+// - a chunk that claims more data than the file holds ends the read at its
+//   header, before anything is allocated for it;
+// - once the image's last row is decoded, only the end of the compressed
+//   stream may follow, a few bytes: more image data than kDataAfterRows ends
+//   the read, so compressed data beyond the image is never inflated;
+// - the end chunk's checksum, when the file stops short of it, is supplied,
+//   as some programs write files without it: every pixel has been read and
+//   checked by then.
 class DeviceSource {
  public:
-  explicit DeviceSource(QIODevice* device) : device_(device), buffer_(kBufferSize) {}
+  explicit DeviceSource(QIODevice* device)
+      : device_(device), size_(device->isSequential() ? -1 : device->size()), buffer_(kBufferSize) {}
 
-  // False when the file ends (or fails) before `length` bytes.
+  // False when the file ends (or fails) before `length` bytes, or the bytes
+  // must not be read.
   bool Read(uint8_t* out, size_t length) {
     while (length > 0) {
       if (pos_ == end_) {
         const qint64 got = device_->read(buffer_.data(), static_cast<qint64>(buffer_.size()));
-        if (got <= 0) return false;
+        if (got <= 0) return SupplyEndChecksum(out, length);
         pos_ = 0;
         end_ = static_cast<size_t>(got);
       }
       const size_t take = std::min(length, end_ - pos_);
       std::memcpy(out, buffer_.data() + pos_, take);
       pos_ += take;
+      if (!Follow(out, take)) return false;
       out += take;
       length -= take;
     }
     return true;
   }
 
+  // How many rows hold image data: after the last of them the image is
+  // complete.
+  void ExpectRows(uint64_t rows) { rowsLeft_ = rows; }
+  // True for the last of them.
+  bool RowDecoded() { return rowsLeft_ > 0 && --rowsLeft_ == 0; }
+
  private:
   static constexpr size_t kBufferSize = 64 * 1024;
+  static constexpr uint64_t kDataAfterRows = 1024;
+  static constexpr uint8_t kEndChecksum[4] = {0xAE, 0x42, 0x60, 0x82};
+
+  static bool IsType(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+  // Follows the chunks over bytes just read; false when they must not be.
+  bool Follow(const uint8_t* bytes, size_t length) {
+    while (length > 0) {
+      size_t take = 0;
+      if (offset_ < 8) {
+        take = static_cast<size_t>(std::min<uint64_t>(length, 8 - offset_));  // the signature
+      } else if (const uint64_t at = offset_ - chunkStart_; at < 8) {
+        take = static_cast<size_t>(std::min<uint64_t>(length, 8 - at));
+        std::memcpy(header_ + at, bytes, take);
+        if (at + take == 8) {
+          chunkLength_ = uint32_t{header_[0]} << 24 | uint32_t{header_[1]} << 16 | uint32_t{header_[2]} << 8 |
+                         uint32_t{header_[3]};
+          if (size_ >= 0 && uint64_t{chunkLength_} > static_cast<uint64_t>(size_) - (chunkStart_ + 8)) return false;
+        }
+      } else {
+        const uint64_t chunkEnd = 12 + uint64_t{chunkLength_};
+        take = static_cast<size_t>(std::min<uint64_t>(length, chunkEnd - at));
+        if (rowsLeft_ == 0 && IsType(header_ + 4, "IDAT") && at < 8 + uint64_t{chunkLength_}) {
+          dataAfterRows_ += std::min<uint64_t>(take, 8 + uint64_t{chunkLength_} - at);
+          if (dataAfterRows_ > kDataAfterRows) return false;
+        }
+        if (at + take == chunkEnd) chunkStart_ += chunkEnd;
+      }
+      offset_ += take;
+      bytes += take;
+      length -= take;
+    }
+    return true;
+  }
+
+  // At the end of the file: the end chunk's checksum, or the rest of it,
+  // when that is all that is asked for.
+  bool SupplyEndChecksum(uint8_t* out, size_t length) {
+    const uint64_t checksumAt = chunkStart_ + 8;
+    if (offset_ < checksumAt || !IsType(header_ + 4, "IEND") || chunkLength_ != 0 ||
+        offset_ + length > checksumAt + 4) {
+      return false;
+    }
+    std::memcpy(out, kEndChecksum + (offset_ - checksumAt), length);
+    offset_ += length;
+    if (offset_ == checksumAt + 4) chunkStart_ += 12;
+    return true;
+  }
+
   QIODevice* device_;
+  qint64 size_;  // -1 when not known
   std::vector<char> buffer_;
   size_t pos_ = 0;
   size_t end_ = 0;
+  uint64_t offset_ = 0;      // bytes of the file read so far
+  uint64_t chunkStart_ = 8;  // where the chunk being read starts
+  uint8_t header_[8] = {};   // its length and type
+  uint32_t chunkLength_ = 0;
+  uint64_t rowsLeft_ = UINT64_MAX;
+  uint64_t dataAfterRows_ = 0;
 };
 
 extern "C" {
@@ -58,8 +132,15 @@ static void ReadFromSource(png_structp png, png_bytep out, size_t length) {
   if (!static_cast<DeviceSource*>(png_get_io_ptr(png))->Read(out, length)) png_error(png, "Read Error");
 }
 
-// Errors end the decoding silently: the file then goes to Qt's reader, which
-// reports them as it always has.
+// Called as each row with image data is decoded, before libpng reads on.
+// Once the image is complete, the compressed stream must end: data that goes
+// on after it, or a stream that ends damaged, is an error here, not the
+// warning libpng makes of it by default.
+static void OnRowDecoded(png_structp png, png_row_infop, png_bytep) {
+  if (static_cast<DeviceSource*>(png_get_io_ptr(png))->RowDecoded()) png_set_benign_errors(png, 0);
+}
+
+// Errors end the decoding silently: the file is then not read.
 [[noreturn]] static void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
 static void OnPngWarning(png_structp, png_const_charp) {}
@@ -95,7 +176,6 @@ struct Job {
   int limitMb;
   QImage* image;
   int passes;
-  bool sixteenBit;  // in the file, before the samples are rounded to 8 bits
   Layout layout;
   uint32_t table[256];
 };
@@ -137,7 +217,7 @@ void GreyTable(uint32_t* table, int colours) {
 
 // Sets up libpng's transformations the way Qt's reader does for the same
 // file, so that the decoded rows and every error libpng raises are the same,
-// and fills in how the rows are widened. False for a file left to Qt.
+// and fills in how the rows are widened. False for a file not read.
 bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
   png_structp png = job.png;
   png_infop info = job.info;
@@ -151,7 +231,7 @@ bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
   job.passes = png_set_interlace_handling(png);
 
   // Decoded at the final size only, so the limit is checked once for the
-  // 32-bit image; a larger file is left to Qt, which refuses it itself.
+  // 32-bit image, before anything is allocated for it.
   if (job.limitMb > 0 && uint64_t{width} * height * 4 > (uint64_t{static_cast<unsigned>(job.limitMb)} << 20)) {
     return false;
   }
@@ -199,13 +279,14 @@ bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
     png_read_update_info(png, info);
     png_get_IHDR(png, info, nullptr, nullptr, &bitDepth, nullptr, nullptr, nullptr, nullptr);
     png_get_PLTE(png, info, &palette, &paletteSize);
-    // With one bit per pixel both colours must come from the palette.
-    if (bitDepth == 1 && paletteSize < 2) return false;
     // Transparency only sets the alpha of palette entries, which is dropped.
     for (int i = 0; i < 256; ++i) {
       const png_color& c = palette[i < paletteSize ? i : 0];
       job.table[i] = kFullAlpha | uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | uint32_t{c.blue};
     }
+    // A two-colour image starts black and white; a palette of one colour
+    // gives only the first, and the second stays white.
+    if (bitDepth == 1 && paletteSize < 2) job.table[1] = kWhite;
     png_set_bgr(png);
     job.layout = bitDepth == 1 ? Layout::kBits : Layout::kBytes;
   } else {
@@ -233,7 +314,18 @@ bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
   return png_get_rowbytes(png, info) == expected;
 }
 
-// Everything that may raise a libpng error. False for a file left to Qt.
+// How many rows of the file hold image data: all of them, or the rows of
+// each pass of an interlaced file that has pixels in it.
+uint64_t DataRows(png_uint_32 width, png_uint_32 height, bool interlaced) {
+  if (!interlaced) return height;
+  uint64_t rows = 0;
+  for (int pass = 0; pass < 7; ++pass) {
+    if (PNG_PASS_COLS(width, pass) > 0) rows += PNG_PASS_ROWS(height, pass);
+  }
+  return rows;
+}
+
+// Everything that may raise a libpng error. False for a file not read.
 bool DecodeRows(Job& job) {
   png_structp png = job.png;
   png_read_info(png, job.info);
@@ -242,14 +334,9 @@ bool DecodeRows(Job& job) {
   png_uint_32 height = 0;
   png_get_IHDR(png, job.info, &width, &height, nullptr, nullptr, nullptr, nullptr, nullptr);
   if (width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return false;
-  // Qt's reader gives these files a colour space. 8-bit ones are left to it;
-  // 16-bit ones, some of which it mixes up, get the colour space here.
-  job.sixteenBit = png_get_bit_depth(png, job.info) == 16;
-  if (!job.sixteenBit &&
-      png_get_valid(png, job.info, PNG_INFO_gAMA | PNG_INFO_cHRM | PNG_INFO_sRGB | PNG_INFO_iCCP) != 0) {
-    return false;
-  }
   if (!SetUpRows(job, width, height)) return false;
+  const bool interlaced = png_get_interlace_type(png, job.info) != PNG_INTERLACE_NONE;
+  static_cast<DeviceSource*>(png_get_io_ptr(png))->ExpectRows(DataRows(width, height, interlaced));
 
   const bool reuse = job.image->width() == static_cast<int>(width) && job.image->height() == static_cast<int>(height) &&
                      job.image->format() == QImage::Format_RGB32;
@@ -266,6 +353,8 @@ bool DecodeRows(Job& job) {
       if (last) WidenRow(line, static_cast<int>(width), job.layout, job.table);
     }
   }
+  // The chunks after the image are read as leniently as ever.
+  png_set_benign_errors(png, 1);
   png_read_end(png, job.end);
   return true;
 }
@@ -349,10 +438,17 @@ QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) 
   // As Qt's reader: accept streams that claim too small a window.
   png_set_option(handles.png, PNG_MAXIMUM_INFLATE_WINDOW, PNG_OPTION_ON);
 #endif
+  // At most 1,000 text and other ancillary chunks kept, none of whose
+  // data, once inflated, takes more than 8 MB: whatever a build of libpng
+  // sets by itself.
+  png_set_chunk_cache_max(handles.png, 1000);
+  png_set_chunk_malloc_max(handles.png, 8'000'000);
   png_set_read_fn(handles.png, &source, ReadFromSource);
+  // Tells the source when the image is complete.
+  png_set_read_user_transform_fn(handles.png, OnRowDecoded);
 
   QImage image = std::move(scratch);
-  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, false, Layout::kOpaque, {}};
+  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, Layout::kOpaque, {}};
   if (!DecodeGuarded(job)) return QImage();
 
   image.setDotsPerMeterX(static_cast<int>(png_get_x_pixels_per_meter(handles.png, handles.info)));
@@ -365,9 +461,7 @@ QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) 
   // Texts before the image data first, then those after it.
   CopyTexts(handles.png, handles.info, image);
   CopyTexts(handles.png, handles.end, image);
-  if (job.sixteenBit) {
-    const QColorSpace space = ReadColourSpace(handles.png, handles.info);
-    if (space.isValid()) image.setColorSpace(space);
-  }
+  const QColorSpace space = ReadColourSpace(handles.png, handles.info);
+  if (space.isValid()) image.setColorSpace(space);
   return image;
 }

@@ -13,13 +13,16 @@
 // It takes every colour type at 1 to 16 bits per sample, interlaced or not.
 // 16-bit samples are rounded to 8 bits as Qt rounds them; 16-bit RGB files
 // with a transparent colour, which Qt's reader mixes up, give the pixels of
-// the same file without the transparent colour. A null image means the file
-// is left to Qt's reader: 8-bit files with colour-space chunks (gAMA, cHRM,
-// sRGB, iCCP), a 1-bit palette file with fewer than two colours, a size whose
-// 32-bit image exceeds allocationLimitMb megabytes (0 for no limit; refused
-// before anything is allocated), and any file that does not decode cleanly to
-// its end. The caller must have made sure Qt
-// would read the file as PNG.
+// the same file without the transparent colour. A file that lacks only the
+// end chunk's checksum is read as the whole file it was.
+//
+// A null image means the file is not read: a size whose 32-bit image exceeds
+// allocationLimitMb megabytes (0 for no limit; refused before anything is
+// allocated), and any file that does not decode cleanly to its end. What a
+// damaged file can cost is bounded by its own bytes: a chunk that claims
+// more data than the file holds ends the reading at its header, and image
+// data that goes on after the image is complete ends it before it is
+// inflated.
 //
 // The device is open for reading at the file's start. It is read from there
 // on, possibly past the end of the PNG data, and left open.

@@ -196,8 +196,12 @@ TEST(FolderReading, TheDecodersFileCorpusGivesTheDrawingsOfTheMasksSizeWithTheir
   const QString here = QDir::currentPath();
   doc.LoadFolderImages(SourcePath("tests/data/png/"));
   QDir::setCurrent(here);
-  const std::vector<QString> names = {"drawing_palette.png", "drawing_rgb.png", "drawing_rgb16.png",
-                                      "drawing_rgb16_trns.png", "drawing_rgba.png"};
+  const std::vector<QString> names = {"drawing_palette.png",
+                                      "drawing_rgb.png",
+                                      "drawing_rgb16.png",
+                                      "drawing_rgb16_trns.png",
+                                      "drawing_rgb16_trns_without_end_crc.png",
+                                      "drawing_rgba.png"};
   ASSERT_EQ(doc.m_vecFileName, names);
   for (size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE(names[i].toStdString());
@@ -206,9 +210,10 @@ TEST(FolderReading, TheDecodersFileCorpusGivesTheDrawingsOfTheMasksSizeWithTheir
     doc.ProcessImage(copy.get(), &count);
     // The selected pixels as Qt reads the file: not grey, on the body. Qt
     // misreads the 16-bit file with a transparent colour; its twin without
-    // one holds the same pixels.
-    const QImage image =
-        QImage(SourcePath("tests/data/png/" + QString(names[i]).remove("_trns"))).convertToFormat(QImage::Format_RGB32);
+    // one holds the same pixels, as does the copy that lacks only the end
+    // chunk's checksum.
+    const QString twin = QString(names[i]).remove("_trns").remove("_without_end_crc");
+    const QImage image = QImage(SourcePath("tests/data/png/" + twin)).convertToFormat(QImage::Format_RGB32);
     int expected = 0;
     for (int y = 0; y < image.height(); ++y) {
       for (int x = 0; x < 100; ++x) {
@@ -219,6 +224,24 @@ TEST(FolderReading, TheDecodersFileCorpusGivesTheDrawingsOfTheMasksSizeWithTheir
     EXPECT_EQ(count, expected);
     EXPECT_GT(count, 100);
   }
+}
+
+TEST_F(FolderRun, DamagedFilesOfTheChartsSizeAreLeftOutAtNoCost) {
+  // Beside one drawing: chunks that claim 2 GB in files of a kilobyte,
+  // image data that goes on far beyond the image, and a copy cut off in its
+  // header.
+  for (const char* name : {"lie_text.png", "lie_ztxt.png", "lie_data.png", "lie_text_after_data.png", "bomb_chart.png",
+                           "cut_in_header_crc.png"}) {
+    ASSERT_TRUE(QFile::copy(SourcePath("tests/data/png/") + name, folder_ + QLatin1Char('/') + name));
+  }
+  Save(ChartDrawing({kBelly}), "drawing.png");
+  doc_.m_nWorkerThreads = 2;
+  const ResidentPeak peak;
+  Run(folder_);
+  EXPECT_EQ(doc_.m_vecFileName, std::vector<QString>{"drawing.png"});
+  EXPECT_EQ(doc_.m_vecSelectedPixels, std::vector<int>{10000});
+  // Two workers' memory for a drawing and its counts.
+  EXPECT_LT(peak.GrownMb(), 400);
 }
 
 // Everything a run leaves that a user or a later step can see.

@@ -3,6 +3,7 @@
 #include "tests/support/testsupport.h"
 
 #include <QImage>
+#include <QImageWriter>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,20 @@ TEST(Bitmap, ReadsAFileByWhatItHoldsWhateverItsNameAndNothingElse) {
   for (const QString& path :
        {dir + QStringLiteral("/fifo.png"), dir + QStringLiteral("/missing.png"), dir, svg.fileName(), QString()}) {
     EXPECT_TRUE(Bitmap::FromFile(path)->IsEmpty()) << path.toStdString();
+  }
+}
+
+TEST(Bitmap, ReadsOtherFormatsUpToAChartsSizeAtSixteenBitsAChannel) {
+  // Qt's readers give such a file 8 bytes a pixel; a larger picture than a
+  // chart is refused before its pixels are allocated.
+  for (const int width : {3508, 3600}) {
+    QImage picture(width, 2480, QImage::Format_RGBA64);
+    picture.fill(Qt::white);
+    const QString path = TempDir() + QStringLiteral("/deep.tif");
+    QImageWriter writer(path, "tiff");
+    writer.setCompression(1);
+    ASSERT_TRUE(writer.write(picture));
+    EXPECT_EQ(Bitmap::FromFile(path)->Width(), width == 3508 ? 3508 : 0);
   }
 }
 

@@ -12,7 +12,34 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
+
+namespace {
+
+// A figure of /proc/self/status, in kB; -1 when there is none.
+long StatusKb(const char* key) {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  const QByteArray prefix = QByteArray(key) + ':';
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+  }
+  return -1;
+}
+
+}  // namespace
+
+ResidentPeak::ResidentPeak() {
+  // Writing 5 there starts the peak afresh from what is resident now.
+  QFile reset(QStringLiteral("/proc/self/clear_refs"));
+  if (reset.open(QIODevice::WriteOnly) && reset.write("5") == 1 && reset.flush()) startKb_ = StatusKb("VmRSS");
+}
+
+long ResidentPeak::GrownMb() const {
+  const long peak = StatusKb("VmHWM");
+  return startKb_ < 0 || peak < 0 ? -1 : std::max(peak - startKb_, 0L) / 1024;
+}
 
 QString SourcePath(const QString& relative) { return QDir(QStringLiteral(VARENKO_SOURCE_DIR)).filePath(relative); }
 

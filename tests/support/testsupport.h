@@ -38,6 +38,18 @@ struct SampleCount {
 };
 std::vector<SampleCount> SampleCounts();
 
+// How much more resident memory the process has held at its peak since the
+// measure was made than it held then, in megabytes: the peak is reset when
+// it is made. -1 where the peak cannot be reset or read.
+class ResidentPeak {
+ public:
+  ResidentPeak();
+  long GrownMb() const;
+
+ private:
+  long startKb_ = -1;
+};
+
 // For its lifetime, a file can grow no larger than the given size, as on a
 // full disk: writes beyond it fail instead of ending the process.
 class FileSizeLimit {

@@ -253,6 +253,40 @@ QByteArray Flipped(QByteArray png, qsizetype at) {
   return png;
 }
 
+// Files put together chunk by chunk.
+QByteArray Chunk(const char* type, const QByteArray& body) {
+  QByteArray chunk(4, '\0');
+  qToBigEndian(static_cast<quint32>(body.size()), chunk.data());
+  chunk += QByteArray(type, 4) + body + QByteArray(4, '\0');
+  FixCrc(chunk, 0);
+  return chunk;
+}
+// A chunk header that claims `length` bytes, followed by none of them.
+QByteArray ChunkHeader(const char* type, quint32 length) {
+  QByteArray header(4, '\0');
+  qToBigEndian(length, header.data());
+  return header + QByteArray(type, 4);
+}
+QByteArray Header(quint32 width, quint32 height, int bitDepth, int colourType, bool interlaced = false) {
+  QByteArray body(13, '\0');
+  qToBigEndian(width, body.data());
+  qToBigEndian(height, body.data() + 4);
+  body[8] = static_cast<char>(bitDepth);
+  body[9] = static_cast<char>(colourType);
+  body[12] = static_cast<char>(interlaced ? 1 : 0);
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", body);
+}
+// A zlib stream of `size` zero bytes: rows of zeros (filter none, every
+// sample 0) for as much as they make.
+QByteArray Zeros(size_t size) {
+  const std::vector<Bytef> zeros(size);
+  uLongf length = compressBound(static_cast<uLong>(size));
+  QByteArray stream(static_cast<qsizetype>(length), '\0');
+  compress2(reinterpret_cast<Bytef*>(stream.data()), &length, zeros.data(), static_cast<uLong>(size), 9);
+  stream.resize(static_cast<qsizetype>(length));
+  return stream;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -390,11 +424,12 @@ int main(int argc, char** argv) {
   write("drawing_rgba.png", {.width = 200, .height = 150, .colourType = kRgba, .sample = FromImage(drawing, 8)});
   write("drawing_palette.png", PaletteDrawing(drawing));
   write("drawing_rgb16.png", {.width = 200, .height = 150, .bitDepth = 16, .sample = FromImage(drawing, 16)});
-  write("drawing_rgb16_trns.png", {.width = 200,
-                                   .height = 150,
-                                   .bitDepth = 16,
-                                   .sample = FromImage(drawing, 16),
-                                   .transparent = png_color_16{0, 65535, 65535, 65535, 0}});
+  const QByteArray drawingDeep =
+      write("drawing_rgb16_trns.png", {.width = 200,
+                                       .height = 150,
+                                       .bitDepth = 16,
+                                       .sample = FromImage(drawing, 16),
+                                       .transparent = png_color_16{0, 65535, 65535, 65535, 0}});
 
   // Damaged files, cut from noise with its data spread over several chunks.
   const QByteArray good =
@@ -424,5 +459,28 @@ int main(int argc, char** argv) {
   save("huge_60000.png", WithSize(pixel, 60000, 60000));
   save("huge_11000.png", WithSize(pixel, 11000, 11000));
   save("zero_width.png", WithSize(pixel, 0, 1));
+
+  // Files that must cost no more than their own bytes, each with the chart's
+  // size (3508 x 2480), as a folder run reads them. A copy cut off in its
+  // header, before and in the header's checksum.
+  const QByteArray chartHeader = Header(3508, 2480, 8, kGrey);
+  save("cut_after_size.png", chartHeader.left(24));
+  save("cut_in_header_crc.png", chartHeader.left(31));
+  // Chunks that claim 2^31 - 1 bytes in a file of about a kilobyte: a text
+  // before the image data, a compressed text, the image data itself, and a
+  // text after a whole image.
+  const QByteArray filler(1000, 'x');
+  save("lie_text.png", chartHeader + ChunkHeader("tEXt", 0x7FFFFFFF) + "Comment" + '\0' + filler);
+  save("lie_ztxt.png", chartHeader + ChunkHeader("zTXt", 0x7FFFFFFF) + "Comment" + '\0' + '\0' + filler);
+  save("lie_data.png", chartHeader + ChunkHeader("IDAT", 0x7FFFFFFF) + Zeros(3509 * 2480).left(1000));
+  save("lie_text_after_data.png",
+       chartHeader + Chunk("IDAT", Zeros(3509 * 2480)) + ChunkHeader("tEXt", 0x7FFFFFFF) + "Comment" + '\0' + filler);
+  // Image data that goes on, all zeros, far beyond the rows: 64 MiB where a
+  // chart's RGB rows take 26 MB, and 8 MiB after a small interlaced image.
+  save("bomb_chart.png", Header(3508, 2480, 8, kRgb) + Chunk("IDAT", Zeros(size_t{64} << 20)) + Chunk("IEND", {}));
+  save("bomb_interlaced.png",
+       Header(37, 9, 16, kRgb, true) + Chunk("IDAT", Zeros(size_t{8} << 20)) + Chunk("IEND", {}));
+  // A damaged drawing that is whole but for the end chunk's checksum.
+  save("drawing_rgb16_trns_without_end_crc.png", drawingDeep.left(drawingDeep.size() - 4));
   return ok ? 0 : 1;
 }
