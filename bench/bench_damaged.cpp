@@ -1,0 +1,147 @@
+#include "analysis/document.h"
+#include "framework/bitmap.h"
+#include "framework/prompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+// What damaged PNG files of a chart's size cost: chunks that claim 2 GB in
+// files of a kilobyte, and a zlib bomb (1 GiB of zeros in 1 MB of image
+// data), each alone through Open File and all together, beside one drawing,
+// in a folder run. The files are made once per process.
+
+namespace {
+
+QByteArray BigEndian(quint32 value) {
+  QByteArray bytes(4, '\0');
+  qToBigEndian(value, bytes.data());
+  return bytes;
+}
+
+QByteArray Chunk(const char* type, const QByteArray& body) {
+  const QByteArray typed = QByteArray(type, 4) + body;
+  const auto crc = crc32(0, reinterpret_cast<const Bytef*>(typed.constData()), static_cast<uInt>(typed.size()));
+  return BigEndian(static_cast<quint32>(body.size())) + typed + BigEndian(static_cast<quint32>(crc));
+}
+
+// The signature and the header of a chart-size image.
+QByteArray Header(int colourType) {
+  QByteArray body = BigEndian(3508) + BigEndian(2480);
+  body += '\x08';
+  body += static_cast<char>(colourType);
+  body += QByteArray(3, '\0');
+  return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", body);
+}
+
+// A zlib stream of `mib` MiB of zeros, made in a moment: one MiB compressed
+// and flushed to a byte boundary, repeated (a repeat refers only to zeros
+// before it), with the checksum of them all.
+QByteArray Zeros(int mib) {
+  const std::vector<Bytef> zeros(size_t{1} << 20);
+  std::vector<Bytef> out(64 * 1024);
+  z_stream stream{};
+  deflateInit(&stream, 9);
+  auto deflateMore = [&](bool input, int flush) {
+    stream.next_in = const_cast<Bytef*>(zeros.data());
+    stream.avail_in = input ? static_cast<uInt>(zeros.size()) : 0;
+    QByteArray made;
+    do {
+      stream.next_out = out.data();
+      stream.avail_out = static_cast<uInt>(out.size());
+      deflate(&stream, flush);
+      made.append(reinterpret_cast<const char*>(out.data()), static_cast<qsizetype>(out.size() - stream.avail_out));
+    } while (stream.avail_out == 0);
+    return made;
+  };
+  QByteArray data = deflateMore(true, Z_SYNC_FLUSH);
+  const QByteArray repeat = deflateMore(true, Z_SYNC_FLUSH);
+  for (int i = 1; i < mib; ++i) data += repeat;
+  QByteArray end = deflateMore(false, Z_FINISH);
+  deflateEnd(&stream);
+  // Over zeros the checksum's first sum stays 1 and the second counts them.
+  const uint64_t count = uint64_t{static_cast<unsigned>(mib)} << 20;
+  qToBigEndian(static_cast<quint32>((count % 65521) << 16 | 1), end.data() + end.size() - 4);
+  return data + end;
+}
+
+struct DamagedFolder {
+  QTemporaryDir dir;
+  std::vector<QString> files;  // four length lies, the bomb and the drawing
+};
+
+const DamagedFolder& Folder() {
+  static const DamagedFolder* folder = [] {
+    auto* made = new DamagedFolder;
+    const QByteArray grey = Header(0);
+    const QByteArray filler(1000, 'x');
+    auto claim = [](const char* type) { return BigEndian(0x7FFFFFFF) + QByteArray(type, 4); };
+    const std::pair<const char*, QByteArray> files[] = {
+        {"lie_text.png", grey + claim("tEXt") + "Comment" + '\0' + filler},
+        {"lie_ztxt.png", grey + claim("zTXt") + "Comment" + '\0' + '\0' + filler},
+        {"lie_data.png", grey + claim("IDAT") + filler},
+        {"lie_text_after_data.png", grey + Chunk("IDAT", qCompress(QByteArray(3509 * 2480, '\0')).mid(4)) +
+                                        claim("tEXt") + "Comment" + '\0' + filler},
+        {"bomb.png", Header(2) + Chunk("IDAT", Zeros(1024)) + Chunk("IEND", {})}};
+    for (const auto& [name, bytes] : files) {
+      QFile file(made->dir.filePath(QString::fromLatin1(name)));
+      if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+      made->files.push_back(file.fileName());
+    }
+    const QString drawing = made->dir.filePath(QStringLiteral("drawing.png"));
+    QFile::copy(QStringLiteral(VARENKO_SOURCE_DIR "/samples/widespread.png"), drawing);
+    made->files.push_back(drawing);
+    return made;
+  }();
+  return *folder;
+}
+
+// The process's peak resident memory, started afresh from what is resident
+// now (Linux).
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+double PeakMegabytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return 0;
+}
+
+// Open Folder over the folder: time, the drawings kept (1) and the peak.
+void BM_DamagedFolderRun(benchmark::State& state) {
+  const QString folder = Folder().dir.path();
+  ResetPeak();
+  size_t kept = 0;
+  for (auto _ : state) {
+    CVarenkoDoc doc;
+    doc.OnNewDocument();
+    ScriptedPrompts prompts;
+    prompts.Answer(folder);
+    doc.OnOpenFolder();
+    kept = doc.m_vecOriginal.size();
+  }
+  state.counters["kept"] = static_cast<double>(kept);
+  state.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_DamagedFolderRun)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// One file read as Open File and the comparison read it: arg 0 to 3 the
+// length lies, 4 the bomb, 5 the drawing.
+void BM_DamagedFileOpen(benchmark::State& state) {
+  const QString path = Folder().files[static_cast<size_t>(state.range(0))];
+  state.SetLabel(QDir(path).dirName().toStdString());
+  ResetPeak();
+  for (auto _ : state) benchmark::DoNotOptimize(Bitmap::FromFile(path));
+  state.counters["peak_MB"] = PeakMegabytes();
+}
+BENCHMARK(BM_DamagedFileOpen)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
