@@ -240,8 +240,9 @@ TEST_F(FolderRun, DamagedFilesOfTheChartsSizeAreLeftOutAtNoCost) {
   Run(folder_);
   EXPECT_EQ(doc_.m_vecFileName, std::vector<QString>{"drawing.png"});
   EXPECT_EQ(doc_.m_vecSelectedPixels, std::vector<int>{10000});
-  // Two workers' memory for a drawing and its counts.
-  EXPECT_LT(peak.GrownMb(), 400);
+  // Two workers' memory for a drawing and its counts, about 100 MB (more
+  // under the address sanitizer).
+  EXPECT_LT(peak.GrownMb(), 600);
 }
 
 // Everything a run leaves that a user or a later step can see.

@@ -160,8 +160,9 @@ TEST(PngDecode, DamagedFilesCostNoMoreThanTheirBytes) {
     EXPECT_TRUE(Decode(bytes).isNull());
     EXPECT_TRUE(Bitmap::FromFile(path)->IsEmpty());
   }
-  // The quick path's and the thorough way's own memory for a chart's pixels.
-  EXPECT_LT(peak.GrownMb(), 300);
+  // The quick path's and the thorough way's own memory for a chart's pixels
+  // (about 100 MB; more where the address sanitizer keeps freed memory).
+  EXPECT_LT(peak.GrownMb(), 600);
 }
 
 // A PNG file whose rows use the five filters in turn, so that every filter
