@@ -27,8 +27,9 @@ class Bitmap {
   Bitmap(const Bitmap&) = delete;
   Bitmap& operator=(const Bitmap&) = delete;
 
-  // Reads any image format Qt knows from a regular file (or a link to one).
-  // A file that cannot be read, anything that is not a regular file, or a
+  // Reads any image format Qt knows from a regular file (or a link to one),
+  // a PNG file (known by its signature) with the program's own decoders
+  // only. A file that cannot be read, anything that is not a regular file, or a
   // file that claims a size beyond the image allocation limit gives an
   // empty bitmap.
   static std::unique_ptr<Bitmap> FromFile(const QString& path);
