@@ -1,4 +1,5 @@
 #include "analysis/document.h"
+#include "bench/drawings.h"
 #include "framework/bitmap.h"
 #include "framework/pngdecode.h"
 #include "framework/prompts.h"
@@ -7,87 +8,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QPainterPath>
-#include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
+#include <libdeflate.h>
 
 #include <sys/resource.h>
 
-#include <map>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
-
-// Heavy drawings: the sample drawings with broad anti-aliased strokes in
-// many colours over much of the body, as tablets save them; some ten times
-// the file size of a light drawing. Made once per process, the same every
-// time.
-QStringList HeavyDrawings(const QDir& into) {
-  QStringList paths;
-  const QImage blank(QStringLiteral(VARENKO_SOURCE_DIR "/samples/blank.png"));
-  for (int k = 0; k < 10; ++k) {
-    QImage drawing = blank.convertToFormat(QImage::Format_ARGB32);
-    QPainter painter(&drawing);
-    painter.setRenderHint(QPainter::Antialiasing);
-    QRandomGenerator random(static_cast<quint32>(1000 + k));
-    for (int stroke = 0; stroke < 11; ++stroke) {
-      const QColor colour = QColor::fromHsv(static_cast<int>(random.bounded(360)), 200 + random.bounded(56),
-                                            150 + random.bounded(106), 90 + random.bounded(166));
-      painter.setPen(QPen(colour, 4 + random.bounded(20), Qt::SolidLine, Qt::RoundCap));
-      QPainterPath path(QPointF(300 + random.bounded(2900), 200 + random.bounded(2100)));
-      for (int segment = 0; segment < 3; ++segment) {
-        path.quadTo(QPointF(300 + random.bounded(2900), 200 + random.bounded(2100)),
-                    QPointF(300 + random.bounded(2900), 200 + random.bounded(2100)));
-      }
-      painter.drawPath(path);
-    }
-    painter.end();
-    const QString path = into.filePath(QStringLiteral("heavy_%1.png").arg(k));
-    drawing.save(path, "PNG");
-    paths << path;
-  }
-  return paths;
-}
-
-// A folder of n light (sample) or heavy drawings, made once per kind and
-// size: in a temporary folder, or under $VARENKO_BENCH_DIR when it is set,
-// where it stays for other programs to read (bench/peer.sh).
-const QString& Folder(int n, bool heavy = false) {
-  static std::map<std::pair<int, bool>, QString> folders;
-  static QTemporaryDir temporary;
-  QString& path = folders[{n, heavy}];
-  if (!path.isEmpty()) return path;
-  const QString root =
-      qEnvironmentVariableIsSet("VARENKO_BENCH_DIR") ? qEnvironmentVariable("VARENKO_BENCH_DIR") : temporary.path();
-  path = QDir(root).filePath(QStringLiteral("%1_%2").arg(QLatin1String(heavy ? "heavy" : "light")).arg(n));
-  QDir dir(path);
-  if (dir.exists() && dir.entryList(QDir::Files).size() == n) return path;
-  dir.removeRecursively();
-  QDir().mkpath(path);
-  QStringList drawings;
-  if (heavy) {
-    static const QStringList made = HeavyDrawings(QDir(temporary.path()));
-    drawings = made;
-  } else {
-    const QDir samples(QStringLiteral(VARENKO_SOURCE_DIR "/samples"));
-    for (const QString& name : samples.entryList({QStringLiteral("*.png")}, QDir::Files)) {
-      if (name != QLatin1String("notes.png") && name != QLatin1String("wrong_size.png")) {
-        drawings << samples.filePath(name);
-      }
-    }
-  }
-  for (int i = 0; i < n; ++i) {
-    const QString& source = drawings[i % drawings.size()];
-    QFile::copy(source, dir.filePath(
-                            QStringLiteral("%1_%2").arg(i, 5, 10, QLatin1Char('0')).arg(QFileInfo(source).fileName())));
-  }
-  return path;
-}
 
 double PeakMegabytes() {
   rusage usage{};
@@ -96,14 +28,14 @@ double PeakMegabytes() {
 }
 
 // Open Folder over n drawings: args threads (0: one per core up to the
-// program's limit), smart area,
-// n. Reports drawings per second and the process's peak resident memory;
+// program's limit), smart area, n, kind of drawing (DrawingKind: 0 light,
+// 1 heavy, 2 light RGB, 3 heavy RGB). Reports drawings per second and the process's peak resident memory;
 // run one configuration per process to read its own peak.
 void BM_FolderRun(benchmark::State& state) {
   const int threads = static_cast<int>(state.range(0));
   const bool smart = state.range(1) != 0;
   const int n = static_cast<int>(state.range(2));
-  const QString folder = Folder(n, state.range(3) != 0);
+  const QString folder = Folder(n, static_cast<DrawingKind>(state.range(3)));
   state.counters["base_MB"] = PeakMegabytes();
   for (auto _ : state) {
     CVarenkoDoc doc;
@@ -120,9 +52,11 @@ void BM_FolderRun(benchmark::State& state) {
   state.counters["peak_MB"] = PeakMegabytes();
 }
 BENCHMARK(BM_FolderRun)
-    ->ArgNames({"threads", "smart", "n", "heavy"})
+    ->ArgNames({"threads", "smart", "n", "kind"})
     ->Args({1, 0, 200, 0})
     ->Args({1, 0, 200, 1})
+    ->Args({1, 0, 200, 2})
+    ->Args({1, 0, 200, 3})
     ->Args({1, 1, 200, 0})
     ->Args({2, 0, 200, 0})
     ->Args({4, 0, 200, 0})
@@ -137,18 +71,54 @@ BENCHMARK(BM_FolderRun)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Reading the same files and nothing else, on one thread: the quick path
-// as a run reads them (arg quick 1), or the libpng path (arg quick 0).
+// The image data of a PNG file inflated and nothing else: its chunks'
+// bodies gathered as they come, unchecked, then inflated in one call.
+bool InflateOnly(const QString& path, libdeflate_decompressor* inflater, std::vector<uint8_t>& data,
+                 std::vector<uint8_t>& rows) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
+  const QByteArray bytes = file.readAll();
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
+  const auto size = static_cast<size_t>(bytes.size());
+  const auto word = [p](size_t at) {
+    return uint32_t{p[at]} << 24 | uint32_t{p[at + 1]} << 16 | uint32_t{p[at + 2]} << 8 | uint32_t{p[at + 3]};
+  };
+  if (size < 33) return false;
+  const size_t bpp = p[25] == 6 ? 4 : p[25] == 2 ? 3 : 1;
+  data.clear();
+  for (size_t pos = 8; pos + 12 <= size;) {
+    const size_t length = word(pos);
+    if (length > size - pos - 12) return false;
+    if (std::memcmp(p + pos + 4, "IDAT", 4) == 0) data.insert(data.end(), p + pos + 8, p + pos + 8 + length);
+    pos += 12 + length;
+  }
+  rows.resize((word(16) * bpp + 1) * word(20));
+  size_t made = 0;
+  return libdeflate_zlib_decompress(inflater, data.data(), data.size(), rows.data(), rows.size(), &made) ==
+             LIBDEFLATE_SUCCESS &&
+         made == rows.size();
+}
+
+// Reading the same files and nothing else, on one thread: args kind of
+// drawing (as for the folder run) and decoder: the libpng path (0), the
+// quick path as a run reads them (1), or libdeflate's inflating of their
+// image data alone (2), what the quick path cannot do without.
 void BM_DecodeOnly(benchmark::State& state) {
-  const QDir folder(Folder(200, state.range(0) != 0));
-  const bool quick = state.range(1) != 0;
+  const QDir folder(Folder(200, static_cast<DrawingKind>(state.range(0))));
+  const int decoder = static_cast<int>(state.range(1));
   const QStringList names = folder.entryList({QStringLiteral("*.png")}, QDir::Files);
   DrawingReader reader(3508, 2480);
   QImage scratch(3508, 2480, QImage::Format_RGB32);
+  const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
+      libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+  std::vector<uint8_t> data;
+  std::vector<uint8_t> rows;
   for (auto _ : state) {
     for (const QString& name : names) {
-      if (quick) {
-        benchmark::DoNotOptimize(reader.Read(QFile::encodeName(folder.filePath(name))));
+      if (decoder == 1) {
+        if (!reader.Read(QFile::encodeName(folder.filePath(name)))) state.SkipWithError("quick path");
+      } else if (decoder == 2) {
+        if (!InflateOnly(folder.filePath(name), inflater.get(), data, rows)) state.SkipWithError("inflate");
       } else {
         QFile file(folder.filePath(name));
         file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
@@ -160,8 +130,8 @@ void BM_DecodeOnly(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(names.size()) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DecodeOnly)
-    ->ArgNames({"heavy", "quick"})
-    ->ArgsProduct({{0, 1}, {0, 1}})
+    ->ArgNames({"kind", "decoder"})
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1, 2}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
