@@ -1,10 +1,8 @@
 #include "framework/pngfast.h"
 
-#include <libdeflate.h>
+#include "framework/pngrows.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <array>
@@ -55,170 +53,6 @@ int BytesPerPixel(uint8_t colourType) {
       return 4;
     default:
       return 0;
-  }
-}
-
-// The Paeth prediction of one byte from the bytes left, above and above
-// left.
-inline int Paeth(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = p > a ? p - a : a - p;
-  const int pb = p > b ? p - b : b - p;
-  const int pc = p > c ? p - c : c - p;
-  return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-}
-
-// Four bytes added byte by byte, with no carry from one to the next.
-inline uint32_t AddBytes(uint32_t x, uint32_t y) {
-  return ((x & 0x7F7F7F7Fu) + (y & 0x7F7F7F7Fu)) ^ ((x ^ y) & 0x80808080u);
-}
-
-// Paeth with four bytes a pixel. Where the pixel above equals the one above
-// left, as everywhere across blank page, every byte's prediction is the
-// byte to its left, and the pixel is done in one step.
-void UndoPaeth4(uint8_t* row, const uint8_t* prior, size_t length) {
-  uint32_t a = 0;
-  uint32_t c = 0;
-  for (size_t i = 0; i + 4 <= length; i += 4) {
-    uint32_t b;
-    uint32_t x;
-    std::memcpy(&b, prior + i, 4);
-    std::memcpy(&x, row + i, 4);
-    if (b == c) {
-      x = AddBytes(x, a);
-    } else {
-      uint32_t predicted = 0;
-      for (int k = 0; k < 32; k += 8) {
-        predicted |= static_cast<uint32_t>(Paeth(a >> k & 0xFF, b >> k & 0xFF, c >> k & 0xFF)) << k;
-      }
-      x = AddBytes(x, predicted);
-    }
-    std::memcpy(row + i, &x, 4);
-    a = x;
-    c = b;
-  }
-}
-
-#if defined(__SSE2__)
-// Up: the byte above is added, sixteen bytes at a time.
-void UndoUp(uint8_t* row, const uint8_t* prior, size_t length) {
-  size_t i = 0;
-  for (; i + 16 <= length; i += 16) {
-    const __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i)),
-                                     _mm_loadu_si128(reinterpret_cast<const __m128i*>(prior + i)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), sum);
-  }
-  for (; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
-}
-
-// Sub with four bytes a pixel: a running sum over the pixels, four pixels
-// at a time.
-void UndoSub4(uint8_t* row, size_t length) {
-  __m128i last = _mm_setzero_si128();
-  size_t i = 0;
-  for (; i + 16 <= length; i += 16) {
-    __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
-    x = _mm_add_epi8(x, _mm_slli_si128(x, 4));
-    x = _mm_add_epi8(x, _mm_slli_si128(x, 8));
-    x = _mm_add_epi8(x, last);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), x);
-    last = _mm_shuffle_epi32(x, 0xFF);
-  }
-  for (i = std::max<size_t>(i, 4); i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - 4]);
-}
-
-#endif
-
-// The five row filters, undone in place; `prior` is the row above, already
-// undone (zeros above the first row).
-bool Unfilter(uint8_t filter, uint8_t* __restrict row, const uint8_t* __restrict prior, size_t length, int bpp) {
-  const size_t step = static_cast<size_t>(bpp);
-  switch (filter) {
-    case 0:
-      return true;
-    case 1:
-#if defined(__SSE2__)
-      if (bpp == 4) {
-        UndoSub4(row, length);
-        return true;
-      }
-#endif
-      for (size_t i = step; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - step]);
-      return true;
-    case 2:
-#if defined(__SSE2__)
-      UndoUp(row, prior, length);
-#else
-      for (size_t i = 0; i < length; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
-#endif
-      return true;
-    case 3:
-      for (size_t i = 0; i < step; ++i) row[i] = static_cast<uint8_t>(row[i] + (prior[i] >> 1));
-      for (size_t i = step; i < length; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + ((row[i - step] + prior[i]) >> 1));
-      }
-      return true;
-    case 4:
-      if (bpp == 4) {
-        UndoPaeth4(row, prior, length);
-        return true;
-      }
-      for (size_t i = 0; i < step; ++i) row[i] = static_cast<uint8_t>(row[i] + prior[i]);
-      for (size_t i = step; i < length; ++i) {
-        row[i] = static_cast<uint8_t>(row[i] + Paeth(row[i - step], prior[i], prior[i - step]));
-      }
-      return true;
-    default:
-      return false;
-  }
-}
-
-// One unfiltered row as blue, green, red, 0xFF. False when a palette index
-// lies beyond the palette.
-bool Expand(const uint8_t* row, uint8_t* out, int width, uint8_t colourType, const std::array<uint32_t, 256>& table,
-            int tableSize) {
-  auto* pixels = reinterpret_cast<uint32_t*>(out);
-  const auto n = static_cast<size_t>(width);
-  switch (colourType) {
-    case kRgba: {
-      size_t x = 0;
-#if defined(__SSE2__)
-      // Red and blue change places; the alpha becomes 0xFF.
-      const __m128i green = _mm_set1_epi32(0x0000FF00);
-      const __m128i low = _mm_set1_epi32(0x000000FF);
-      const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-      for (; x + 4 <= n; x += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
-        const __m128i swapped =
-            _mm_or_si128(_mm_or_si128(_mm_and_si128(v, green), _mm_and_si128(_mm_srli_epi32(v, 16), low)),
-                         _mm_or_si128(_mm_slli_epi32(_mm_and_si128(v, low), 16), opaque));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + x), swapped);
-      }
-#endif
-      for (; x < n; ++x) {
-        uint32_t v;
-        std::memcpy(&v, row + 4 * x, 4);
-        pixels[x] = 0xFF000000u | (v & 0xFF) << 16 | (v & 0xFF00) | (v >> 16 & 0xFF);
-      }
-      return true;
-    }
-    case kRgb:
-      for (size_t x = 0; x < n; ++x) {
-        const uint8_t* p = row + 3 * x;
-        pixels[x] = 0xFF000000u | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2];
-      }
-      return true;
-    case kGreyAlpha:
-      for (size_t x = 0; x < n; ++x) pixels[x] = table[row[2 * x]];
-      return true;
-    default: {
-      uint8_t highest = 0;
-      for (size_t x = 0; x < n; ++x) {
-        highest = std::max(highest, row[x]);
-        pixels[x] = table[row[x]];
-      }
-      return highest < tableSize;
-    }
   }
 }
 
@@ -364,11 +198,22 @@ bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScra
   // A row of zeros stands above the first row.
   scratch.zeros_.assign(rowBytes, 0);
   const uint8_t* prior = scratch.zeros_.data();
-  for (size_t y = 0; y < height; ++y) {
+  const RowIsa isa = WidestRowIsa();
+  for (size_t y = 0; y < height;) {
     uint8_t* row = rows + y * (rowBytes + 1);
-    if (!Unfilter(row[0], row + 1, prior, rowBytes, bpp)) return false;
-    if (!Expand(row + 1, out.Row(static_cast<int>(y)), out.width, colourType, table, tableSize)) return false;
-    prior = row + 1;
+    uint8_t* next = y + 1 < height ? row + rowBytes + 1 : nullptr;
+    const int undone = UnfilterPngRows(row, next, prior, rowBytes, bpp, isa);
+    if (undone == 0) return false;
+    // Each row expanded in turn: a row's pixels never reach the filtered
+    // bytes of its own row or of any row after it.
+    for (int k = 0; k < undone; ++k, ++y) {
+      row = rows + y * (rowBytes + 1);
+      if (!ExpandPngRow(row + 1, out.Row(static_cast<int>(y)), static_cast<size_t>(out.width), bpp, table.data(),
+                        tableSize, isa)) {
+        return false;
+      }
+      prior = row + 1;
+    }
   }
   return true;
 }
