@@ -11,13 +11,10 @@
 #include <QKeyEvent>
 
 #include <benchmark/benchmark.h>
-#include <libdeflate.h>
 
 #include <sys/resource.h>
 
-#include <cstring>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -71,34 +68,6 @@ BENCHMARK(BM_FolderRun)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The image data of a PNG file inflated and nothing else: its chunks'
-// bodies gathered as they come, unchecked, then inflated in one call.
-bool InflateOnly(const QString& path, libdeflate_decompressor* inflater, std::vector<uint8_t>& data,
-                 std::vector<uint8_t>& rows) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
-  const QByteArray bytes = file.readAll();
-  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
-  const auto size = static_cast<size_t>(bytes.size());
-  const auto word = [p](size_t at) {
-    return uint32_t{p[at]} << 24 | uint32_t{p[at + 1]} << 16 | uint32_t{p[at + 2]} << 8 | uint32_t{p[at + 3]};
-  };
-  if (size < 33) return false;
-  const size_t bpp = p[25] == 6 ? 4 : p[25] == 2 ? 3 : 1;
-  data.clear();
-  for (size_t pos = 8; pos + 12 <= size;) {
-    const size_t length = word(pos);
-    if (length > size - pos - 12) return false;
-    if (std::memcmp(p + pos + 4, "IDAT", 4) == 0) data.insert(data.end(), p + pos + 8, p + pos + 8 + length);
-    pos += 12 + length;
-  }
-  rows.resize((word(16) * bpp + 1) * word(20));
-  size_t made = 0;
-  return libdeflate_zlib_decompress(inflater, data.data(), data.size(), rows.data(), rows.size(), &made) ==
-             LIBDEFLATE_SUCCESS &&
-         made == rows.size();
-}
-
 // Reading the same files and nothing else, on one thread: args kind of
 // drawing (as for the folder run) and decoder: the libpng path (0), the
 // quick path as a run reads them (1), or libdeflate's inflating of their
@@ -109,16 +78,13 @@ void BM_DecodeOnly(benchmark::State& state) {
   const QStringList names = folder.entryList({QStringLiteral("*.png")}, QDir::Files);
   DrawingReader reader(3508, 2480);
   QImage scratch(3508, 2480, QImage::Format_RGB32);
-  const std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
-      libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-  std::vector<uint8_t> data;
-  std::vector<uint8_t> rows;
+  PngInflater inflater;
   for (auto _ : state) {
     for (const QString& name : names) {
       if (decoder == 1) {
         if (!reader.Read(QFile::encodeName(folder.filePath(name)))) state.SkipWithError("quick path");
       } else if (decoder == 2) {
-        if (!InflateOnly(folder.filePath(name), inflater.get(), data, rows)) state.SkipWithError("inflate");
+        if (!inflater.Inflate(folder.filePath(name))) state.SkipWithError("inflate");
       } else {
         QFile file(folder.filePath(name));
         file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);

@@ -10,8 +10,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <libdeflate.h>
+
 #include <algorithm>
+#include <cstring>
 #include <map>
+#include <new>
 
 namespace {
 
@@ -114,4 +118,37 @@ const QString& Folder(int n, DrawingKind kind) {
                             QStringLiteral("%1_%2").arg(i, 5, 10, QLatin1Char('0')).arg(QFileInfo(source).fileName())));
   }
   return path;
+}
+
+PngInflater::PngInflater() : inflater_(libdeflate_alloc_decompressor()) {
+  if (inflater_ == nullptr) throw std::bad_alloc();
+}
+
+PngInflater::~PngInflater() { libdeflate_free_decompressor(inflater_); }
+
+bool PngInflater::Inflate(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return false;
+  const QByteArray bytes = file.readAll();
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
+  const auto size = static_cast<size_t>(bytes.size());
+  const auto word = [p](size_t at) {
+    return uint32_t{p[at]} << 24 | uint32_t{p[at + 1]} << 16 | uint32_t{p[at + 2]} << 8 | uint32_t{p[at + 3]};
+  };
+  if (size < 33) return false;
+  width = static_cast<int>(word(16));
+  height = static_cast<int>(word(20));
+  bpp = p[25] == 6 ? 4 : p[25] == 2 ? 3 : p[25] == 4 ? 2 : 1;
+  data_.clear();
+  for (size_t pos = 8; pos + 12 <= size;) {
+    const size_t length = word(pos);
+    if (length > size - pos - 12) return false;
+    if (std::memcmp(p + pos + 4, "IDAT", 4) == 0) data_.insert(data_.end(), p + pos + 8, p + pos + 8 + length);
+    pos += 12 + length;
+  }
+  rows.resize((static_cast<size_t>(width) * static_cast<size_t>(bpp) + 1) * static_cast<size_t>(height));
+  size_t made = 0;
+  return libdeflate_zlib_decompress(inflater_, data_.data(), data_.size(), rows.data(), rows.size(), &made) ==
+             LIBDEFLATE_SUCCESS &&
+         made == rows.size();
 }

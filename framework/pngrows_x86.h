@@ -199,6 +199,25 @@ VARENKO_ROWS_TARGET void UndoPaeth(uint8_t* row, const uint8_t* prior, size_t le
   UndoPaethRun<kBpp>(row, prior, kBpp, length, length);
 }
 
+// One step of two rows at once: the first row's pixel `x0` with `b0`
+// above it in the low half, the second row's `x1` in the high half, whose
+// pixel above is the one the last step undid in the low half. Returns the
+// two pixels as bytes, the first row's in the low four.
+VARENKO_ROWS_INLINE __m128i PaethPairStep(__m128i& a, __m128i& c, __m128i x0, __m128i b0, __m128i x1) {
+  const __m128i b = _mm_unpacklo_epi64(b0, a);
+  a = PaethPixel(_mm_unpacklo_epi64(x0, x1), a, b, c);
+  c = b;
+  return _mm_packus_epi16(a, a);
+}
+
+template <int kBpp>
+VARENKO_ROWS_INLINE void StorePairStep(uint8_t* first, uint8_t* second, __m128i bytes) {
+  const auto low = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+  const auto high = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+  std::memcpy(first, &low, kBpp);
+  std::memcpy(second, &high, kBpp);
+}
+
 // Paeth on two rows at once over the same stretch of bytes, `from` (past
 // the first pixel) to `to`: the first row's pixels in the low half of a
 // vector, the second row's a pixel behind in the high half, so that the
@@ -213,28 +232,29 @@ VARENKO_ROWS_TARGET void UndoPaethPairRun(uint8_t* row, uint8_t* next, const uin
   const __m128i first = PaethPixel(Widen(LoadPixel<kBpp>(row + from, from + 4 <= length)), left, above,
                                    Widen(LoadPixel<kBpp>(prior + from - kBpp, true)));
   StorePixel<kBpp>(row + from, first);
-  // Then each step the first row's pixel at `i` and the second's before it.
+  // Then each step the first row's pixel at `i` and the second's before it:
+  // with four bytes read a pixel while there are four, and past the stretch
+  // with nothing of the first row, to finish the second row's last pixel.
   __m128i a = _mm_unpacklo_epi64(first, Widen(LoadPixel<kBpp>(next + from - kBpp, true)));
   __m128i c = _mm_unpacklo_epi64(above, left);
-  for (size_t i = from + kBpp; i <= to; i += kBpp) {
-    // Past the stretch the first row has no pixel: the step finishes the
-    // second row's last.
-    const bool more = i < to;
-    const bool wide = i + 4 <= length;
-    const __m128i x0 = more ? Widen(LoadPixel<kBpp>(row + i, wide)) : _mm_setzero_si128();
-    const __m128i b0 = more ? Widen(LoadPixel<kBpp>(prior + i, wide)) : _mm_setzero_si128();
-    const __m128i x1 = Widen(LoadPixel<kBpp>(next + i - kBpp, i + 4 - kBpp <= length));
-    const __m128i b = _mm_unpacklo_epi64(b0, a);
-    a = PaethPixel(_mm_unpacklo_epi64(x0, x1), a, b, c);
-    c = b;
-    const __m128i bytes = _mm_packus_epi16(a, a);
-    if (more) {
-      const auto bits = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
-      std::memcpy(row + i, &bits, kBpp);
-    }
-    const auto bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
-    std::memcpy(next + i - kBpp, &bits, kBpp);
+  size_t i = from + kBpp;
+  for (; i < to && i + 4 <= length; i += kBpp) {
+    const __m128i x1 = Widen(LoadPixel<kBpp>(next + i - kBpp, true));
+    const __m128i bytes =
+        PaethPairStep(a, c, Widen(LoadPixel<kBpp>(row + i, true)), Widen(LoadPixel<kBpp>(prior + i, true)), x1);
+    StorePairStep<kBpp>(row + i, next + i - kBpp, bytes);
   }
+  for (; i < to; i += kBpp) {
+    const __m128i x1 = Widen(LoadPixel<kBpp>(next + i - kBpp, true));
+    const __m128i bytes =
+        PaethPairStep(a, c, Widen(LoadPixel<kBpp>(row + i, false)), Widen(LoadPixel<kBpp>(prior + i, false)), x1);
+    StorePairStep<kBpp>(row + i, next + i - kBpp, bytes);
+  }
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bytes =
+      PaethPairStep(a, c, zero, zero, Widen(LoadPixel<kBpp>(next + i - kBpp, i + 4 - kBpp <= length)));
+  const auto bits = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
+  std::memcpy(next + i - kBpp, &bits, kBpp);
 }
 
 // Paeth on a row and the row below it, stretch by stretch: two at once
