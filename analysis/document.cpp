@@ -20,7 +20,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
-#include <QTimer>
 
 #include <algorithm>
 
@@ -29,7 +28,11 @@ CVarenkoDoc::CVarenkoDoc() : m_pTimerContext(std::make_unique<QObject>()) {
                                                    QString::fromLatin1(kSmartAreaEntry), 0) != 0;
 }
 
-CVarenkoDoc::~CVarenkoDoc() { ClearImages(); }
+CVarenkoDoc::~CVarenkoDoc() {
+  ClearImages();
+  // The worker ends before the object its results are posted to.
+  m_pReadyAhead.reset();
+}
 
 std::span<const CommandEntry<CVarenkoDoc>> CVarenkoDoc::CommandMap() {
   static const CommandEntry<CVarenkoDoc> map[] = {
@@ -90,6 +93,8 @@ bool CVarenkoDoc::OnOpenDocument(const QString& path) {
 }
 
 void CVarenkoDoc::ClearImages() {
+  // Nothing made for the drawings cleared reaches the next set.
+  if (m_pReadyAhead) m_pReadyAhead->Cancel();
   m_vecAwake.clear();
   m_nReadyAround = kNoneReady;
   m_vecOriginal.clear();
@@ -103,25 +108,13 @@ void CVarenkoDoc::ClearImages() {
 }
 
 Bitmap* CVarenkoDoc::GetCurrentOriginal() const {
-  ScheduleKeepReady();
+  KeepReady();
   return m_nCurrent < m_vecOriginal.size() ? m_vecOriginal[m_nCurrent].get() : nullptr;
 }
 
 Bitmap* CVarenkoDoc::GetCurrentProcessed() const {
-  ScheduleKeepReady();
+  KeepReady();
   return m_nCurrent < m_vecProcessed.size() ? m_vecProcessed[m_nCurrent].get() : nullptr;
-}
-
-void CVarenkoDoc::ScheduleKeepReady() const {
-  // Only a folder set parks drawings. The drawing on show comes back by
-  // itself when it is read; its neighbours follow once the event loop is
-  // free, so the step itself stays quick.
-  if (m_vecOriginal.size() < 2 || m_nCurrent == m_nReadyAround || m_bKeepReadyPending || m_bRunning) return;
-  m_bKeepReadyPending = true;
-  QTimer::singleShot(0, m_pTimerContext.get(), [this] {
-    m_bKeepReadyPending = false;
-    KeepReady();
-  });
 }
 
 bool CVarenkoDoc::IsFolderView() const { return m_vecOriginal.size() >= 2 && m_bFolderMode; }
@@ -290,8 +283,9 @@ struct MeasuredDrawing {
 std::function<void(const BitmapData&)> Processing(std::shared_ptr<const BodyRuns> body, bool smartArea) {
   return [body = std::move(body), smartArea](const BitmapData& pixels) {
     if (smartArea) {
-      // Copies are made again on the thread that shows them, one after the
-      // other: their filling reuses that thread's memory.
+      // Copies are made again one after the other on the thread that shows
+      // them and on the one that makes them ready ahead: their filling
+      // reuses that thread's memory.
       thread_local SmartAreaScratch scratch;
       FillSmartArea(pixels, *body, scratch);
     }
@@ -434,28 +428,87 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   return true;
 }
 
+namespace {
+
+// Whether drawing i is the one on show or beside it.
+bool Near(size_t i, size_t current) { return i + 1 >= current && i <= current + 1; }
+
+}  // namespace
+
 void CVarenkoDoc::KeepReady() const {
+  // Only a folder set parks drawings, and the set a run works on stays as
+  // it is.
+  if (m_bRunning || m_vecOriginal.size() < 2) return;
+  if (!m_pReadyAhead) {
+    m_pReadyAhead = std::make_unique<ReadyAhead>([context = m_pTimerContext.get(), this] {
+      QMetaObject::invokeMethod(
+          context, [this] { AdoptReady(); }, Qt::QueuedConnection);
+    });
+  }
+  AdoptReady();
   const size_t current = m_nCurrent;
-  if (current == m_nReadyAround) return;
-  m_nReadyAround = current;
-  auto near = [current](size_t i) { return i + 1 >= current && i <= current + 1; };
-  // Drawings far from the one on show are parked; it and its neighbours
-  // are unpacked now, so stepping to either is instant.
-  for (size_t i : m_vecAwake) {
-    if (near(i)) continue;
-    if (i < m_vecOriginal.size() && m_vecOriginal[i]) m_vecOriginal[i]->Park();
-    if (i < m_vecProcessed.size() && m_vecProcessed[i]) m_vecProcessed[i]->Park();
-  }
-  m_vecAwake.clear();
-  for (size_t i = current > 0 ? current - 1 : 0; i <= current + 1; ++i) {
-    if (i < m_vecOriginal.size() && m_vecOriginal[i]) m_vecOriginal[i]->LockBitsForReading();
-    // A processed copy is made from its original, just woken.
-    if (i < m_vecProcessed.size() && m_vecProcessed[i] &&
-        !(i < m_vecOriginal.size() && m_vecOriginal[i] && m_vecProcessed[i]->WakeFrom(*m_vecOriginal[i]))) {
-      m_vecProcessed[i]->LockBitsForReading();
+  const ReadyAhead::Job shown = ParkedJob(current);
+  if (current != m_nReadyAround) {
+    // The user goes on the way they came: that neighbour is made first.
+    const bool back = m_nReadyAround != kNoneReady && current < m_nReadyAround;
+    m_nReadyAround = current;
+    // Drawings far from the one on show are parked; their memory makes the
+    // new neighbours.
+    std::erase_if(m_vecAwake, [this, current](size_t i) {
+      if (Near(i, current)) return false;
+      if (i < m_vecOriginal.size() && m_vecOriginal[i]) m_vecOriginal[i]->Park();
+      if (i < m_vecProcessed.size() && m_vecProcessed[i]) m_vecProcessed[i]->Park();
+      return true;
+    });
+    for (size_t i = current > 0 ? current - 1 : 0; i <= current + 1 && i < m_vecOriginal.size(); ++i) {
+      if (std::ranges::find(m_vecAwake, i) == m_vecAwake.end()) m_vecAwake.push_back(i);
     }
-    if (i < m_vecOriginal.size()) m_vecAwake.push_back(i);
+    std::vector<ReadyAhead::Job> jobs;
+    for (const size_t i : {back ? current - 1 : current + 1, back ? current + 1 : current - 1}) {
+      ReadyAhead::Job job = ParkedJob(i);
+      if (!job.pixels.empty()) jobs.push_back(std::move(job));
+    }
+    m_pReadyAhead->Aim(std::move(jobs), shown);
   }
+  if (shown.pixels.empty()) return;
+  // The drawing on show: from the worker when it is making it already,
+  // else made here.
+  if (m_pReadyAhead->Await(shown)) AdoptReady();
+  ReadyAhead::Job left = ParkedJob(current);
+  if (!left.pixels.empty()) Adopt(m_pReadyAhead->MakeHere(std::move(left)));
+}
+
+ReadyAhead::Job CVarenkoDoc::ParkedJob(size_t i) const {
+  auto parked = [i](const std::vector<std::unique_ptr<Bitmap>>& list) {
+    return i < list.size() && list[i] && list[i]->IsParked() ? list[i]->Parked() : nullptr;
+  };
+  ReadyAhead::Job job{i, {}};
+  // The processed copy is made from its original when both are parked.
+  if (Bitmap::ParkedPixels original = parked(m_vecOriginal), processed = parked(m_vecProcessed);
+      original || processed) {
+    job.pixels = {std::move(original), std::move(processed)};
+  }
+  return job;
+}
+
+void CVarenkoDoc::Adopt(ReadyAhead::Made made) const {
+  const size_t i = made.job.tag;
+  // Images for a drawing no longer near the one on show, or for a set that
+  // is gone or being measured again, are dropped.
+  const bool wanted = !m_bRunning && Near(i, m_nCurrent);
+  for (size_t k = 0; k < made.images.size() && k < 2; ++k) {
+    const std::vector<std::unique_ptr<Bitmap>>& list = k == 0 ? m_vecOriginal : m_vecProcessed;
+    if (wanted && i < list.size() && list[i]) {
+      list[i]->Adopt(made.job.pixels[k], std::move(made.images[k]));
+    } else {
+      Bitmap::Recycle(std::move(made.images[k]));
+    }
+  }
+}
+
+void CVarenkoDoc::AdoptReady() const {
+  if (!m_pReadyAhead) return;
+  for (ReadyAhead::Made& made : m_pReadyAhead->Take()) Adopt(std::move(made));
 }
 
 void CVarenkoDoc::OnSmartArea() {
@@ -468,6 +521,10 @@ void CVarenkoDoc::OnSmartArea() {
   store(!m_bSmartArea);
   const size_t n = m_vecOriginal.size();
   if (n == 0) return;
+  // Drawings made ahead with the option as it was are not wanted; those
+  // around the one on show are asked for again.
+  if (m_pReadyAhead) m_pReadyAhead->Cancel();
+  m_nReadyAround = kNoneReady;
   if (n == 1) {
     m_vecProcessed.clear();
     m_vecSelectedPixels.clear();

@@ -5,6 +5,7 @@
 #include "analysis/pixelrule.h"
 #include "framework/bitmap.h"
 #include "framework/document.h"
+#include "framework/readyahead.h"
 
 #include <QObject>
 #include <QString>
@@ -80,8 +81,8 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // changed then, nor a new document started or a file opened.
   bool IsRunning() const override { return m_bRunning; }
 
-  // Parks the drawings of a folder set that are far from the one on show
-  // and unpacks it and its neighbours.
+  // Parks the drawings of a folder set that are far from the one on show,
+  // makes it ready now, and its neighbours on a thread of their own.
   void KeepReady() const;
 
   // Worker threads of a folder run; 0 means one per core, up to
@@ -122,9 +123,14 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
                        std::unique_ptr<Bitmap> chart);
   // Worker threads for the given number of jobs.
   int WorkerThreads(size_t jobs) const;
-  // Asks for KeepReady once the event loop is free, when the drawing on
-  // show changed.
-  void ScheduleKeepReady() const;
+  // Takes in the neighbours made ready on their thread, where they are
+  // still wanted.
+  void AdoptReady() const;
+  // What is left to make of a drawing and its processed copy: their pixels
+  // where they are parked.
+  ReadyAhead::Job ParkedJob(size_t i) const;
+  // Gives a drawing the images made for it, where it still wants them.
+  void Adopt(ReadyAhead::Made made) const;
   // The body runs of the current body mask, made again whenever the mask
   // changed.
   const BodyRuns& MaskRuns();
@@ -138,8 +144,10 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   static constexpr size_t kNoneReady = static_cast<size_t>(-1);
   mutable size_t m_nReadyAround = kNoneReady;
   mutable std::vector<size_t> m_vecAwake;
-  mutable bool m_bKeepReadyPending = false;
   std::unique_ptr<QObject> m_pTimerContext;
+  // Makes the neighbours of the drawing on show ready; started with the
+  // first folder set looked at.
+  mutable std::unique_ptr<ReadyAhead> m_pReadyAhead;
 };
 
 // Settings the document reads.

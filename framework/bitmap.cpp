@@ -186,13 +186,10 @@ bool Bitmap::Park() {
 
 void Bitmap::Restore() const {
   if (!parked_ || !image_.isNull()) return;
-  QImage image = Spare().Take(width_, height_);
-  if (image.isNull()) image = QImage(width_, height_, QImage::Format_RGB32);
   // Without memory for the pixels they stay parked: this use finds no image
   // and a later one tries again; nothing is lost. What they were made from
   // is kept, so parking them again costs nothing.
-  if (!Unpack(parked_, image)) return;
-  image_ = std::move(image);
+  image_ = Make(parked_);
 }
 
 bool Bitmap::WakeFrom(const Bitmap& source) {
@@ -200,19 +197,47 @@ bool Bitmap::WakeFrom(const Bitmap& source) {
       parked_->source != source.parked_) {
     return false;
   }
-  // A copy of the source's pixels, changed as these are: no decoding.
-  QImage image = Spare().Take(width_, height_);
-  if (image.isNull()) image = QImage(width_, height_, QImage::Format_RGB32);
-  if (image.isNull() || image.sizeInBytes() != source.image_.sizeInBytes()) return false;
-  try {
-    std::memcpy(image.bits(), source.image_.constBits(), static_cast<size_t>(image.sizeInBytes()));
-    parked_->derive(BitmapData{image.bits(), image.bytesPerLine(), width_, height_});
-  } catch (const std::bad_alloc&) {
+  QImage image = Make(parked_, source.parked_, source.image_);
+  if (image.isNull()) return false;
+  image_ = std::move(image);
+  return true;
+}
+
+QImage Bitmap::Make(const ParkedPixels& pixels, const ParkedPixels& fromPixels, const QImage& from) {
+  if (!pixels) return QImage();
+  QImage image = Spare().Take(pixels->width, pixels->height);
+  if (image.isNull()) image = QImage(pixels->width, pixels->height, QImage::Format_RGB32);
+  if (image.isNull()) return image;
+  bool made = false;
+  if (pixels->kind == PackedPixels::Kind::kDerived && pixels->source == fromPixels && fromPixels &&
+      from.format() == QImage::Format_RGB32 && from.size() == image.size() &&
+      from.sizeInBytes() == image.sizeInBytes()) {
+    // A copy of the source's pixels, changed as these are: no decoding.
+    try {
+      std::memcpy(image.bits(), from.constBits(), static_cast<size_t>(image.sizeInBytes()));
+      pixels->derive(BitmapData{image.bits(), image.bytesPerLine(), image.width(), image.height()});
+      made = true;
+    } catch (const std::bad_alloc&) {
+    }
+  } else {
+    made = Unpack(pixels, image);
+  }
+  if (made) return image;
+  Recycle(std::move(image));
+  return QImage();
+}
+
+bool Bitmap::Adopt(const ParkedPixels& pixels, QImage image) {
+  if (!IsParked() || !pixels || parked_ != pixels || image.format() != QImage::Format_RGB32 ||
+      image.width() != width_ || image.height() != height_) {
+    Recycle(std::move(image));
     return false;
   }
   image_ = std::move(image);
   return true;
 }
+
+void Bitmap::Recycle(QImage image) { Spare().Give(std::move(image)); }
 
 namespace {
 

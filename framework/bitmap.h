@@ -86,6 +86,19 @@ class Bitmap {
   // in memory instead of making them from scratch; false (and nothing
   // changed) when they are not, or the source is parked itself.
   bool WakeFrom(const Bitmap& source);
+  // Makes pixels in an image of their own, on any thread, for a bitmap
+  // parked on them to adopt; the memory of pixels let go is reused. Pixels
+  // derived from `fromPixels` are made from `from`, the image made of
+  // those, without making their source again. A null image when they
+  // cannot be made.
+  static QImage Make(const ParkedPixels& pixels, const ParkedPixels& fromPixels = nullptr,
+                     const QImage& from = QImage());
+  // Takes an image that Make made of `pixels` as the bitmap's pixels, when
+  // the bitmap is still parked on them; otherwise false, and the image's
+  // memory is kept for pixels made later.
+  bool Adopt(const ParkedPixels& pixels, QImage image);
+  // Keeps the memory of an image no longer wanted for pixels made later.
+  static void Recycle(QImage image);
 
   // Identifies the pixels: it changes whenever they may have been written
   // (a LockBits), never when the bitmap is parked or brought back, and no

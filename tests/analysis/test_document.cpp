@@ -7,8 +7,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QSettings>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -107,6 +110,97 @@ TEST(Document, SampleDrawingsCountAsListed) {
     doc.OnSmartArea();
     EXPECT_EQ(doc.m_vecSelectedPixels[0], smart ? sample.selected : sample.selectedWithSmartArea);
     EXPECT_EQ(CVarenkoDoc().m_bSmartArea, !smart);
+  }
+}
+
+// A chart-size drawing with a square of its own place and shade on the
+// body, and the same inverted.
+QImage Drawing(size_t i, int shade) {
+  return ChartDrawing({QRect(900 + 20 * static_cast<int>(i), 950, 10, 10)}, qRgb(shade, 0, 0));
+}
+void Invert(const BitmapData& data) {
+  for (uint8_t* p = data.scan0; p != data.Row(data.height); ++p) *p = static_cast<uint8_t>(~*p);
+}
+QImage Inverted(QImage image) {
+  Invert(BitmapData{image.bits(), image.bytesPerLine(), image.width(), image.height()});
+  return image;
+}
+
+// A folder set of n such drawings, each processed copy its original
+// inverted on its way through the gate.
+void LoadSet(CVarenkoDoc& doc, size_t n, int shade, const std::shared_ptr<Gate>& gate) {
+  for (size_t i = 0; i < n; ++i) {
+    const Bitmap::ParkedPixels original = Bitmap::Pack(Drawing(i, shade));
+    doc.m_vecOriginal.push_back(Bitmap::FromParked(original));
+    doc.m_vecProcessed.push_back(Bitmap::FromParked(Bitmap::Derived(original, [gate](const BitmapData& data) {
+      gate->Pass();
+      Invert(data);
+    })));
+    doc.m_vecFileName.push_back(QString::number(i));
+    doc.m_vecSelectedPixels.push_back(0);
+  }
+}
+
+// The drawings whose original and copy are both awake.
+std::vector<size_t> Awake(const CVarenkoDoc& doc) {
+  std::vector<size_t> awake;
+  for (size_t i = 0; i < doc.m_vecOriginal.size(); ++i) {
+    if (!doc.m_vecOriginal[i]->IsParked() && !doc.m_vecProcessed[i]->IsParked()) awake.push_back(i);
+  }
+  return awake;
+}
+
+// Stepping on, clearing the set or measuring it again while a neighbour is
+// in the making: the drawing on show is made at once, the neighbours of the
+// new one follow with their own pixels, and nothing made for a drawing left
+// or a set gone reaches a bitmap.
+TEST(Document, StepsClearsAndRunsAgainWhileANeighbourIsInTheMaking) {
+  const auto gate = std::make_shared<Gate>();
+  CVarenkoDoc doc;
+  ASSERT_TRUE(doc.OnNewDocument());
+  doc.m_nWorkerThreads = 1;
+  LoadSet(doc, 5, 255, gate);
+  auto expectAwake = [&doc](const std::vector<size_t>& indices, int shade) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Awake(doc) == indices; }));
+    for (size_t i : indices) {
+      EXPECT_EQ(doc.m_vecOriginal[i]->Image(), Drawing(i, shade)) << i;
+      EXPECT_EQ(doc.m_vecProcessed[i]->Image(), Inverted(Drawing(i, shade))) << i;
+    }
+  };
+  gate->Close();
+  doc.GetCurrentProcessed();  // drawing 0 made here, 1 held in the making
+  gate->AwaitHeld();
+  doc.m_nCurrent = 3;
+  EXPECT_FALSE(doc.GetCurrentProcessed()->IsParked());
+  gate->Open();
+  expectAwake({2, 3, 4}, 255);
+
+  // Back to 1: drawing 0 is held in the making as the set is cleared and
+  // another loaded, whose drawing 0 is made next.
+  gate->Close();
+  doc.m_nCurrent = 1;
+  doc.GetCurrentProcessed();
+  gate->AwaitHeld();
+  doc.ClearImages();
+  LoadSet(doc, 5, 128, gate);
+  doc.m_nCurrent = 1;
+  doc.GetCurrentProcessed();
+  gate->Open();
+  expectAwake({0, 1, 2}, 128);
+
+  // On to 3, drawing 4 held in the making as the set is measured again:
+  // the new copies follow.
+  gate->Close();
+  doc.m_nCurrent = 3;
+  doc.GetCurrentProcessed();
+  gate->AwaitHeld();
+  doc.OnSmartArea();
+  gate->Open();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Awake(doc) == std::vector<size_t>{2, 3, 4}; }));
+  for (size_t i : {2, 3, 4}) {
+    EXPECT_EQ(doc.m_vecOriginal[i]->Image(), Drawing(i, 128)) << i;
+    EXPECT_EQ(doc.m_vecProcessed[i]->Image(), Bitmap::Make(doc.m_vecProcessed[i]->Parked())) << i;
+    EXPECT_NE(doc.m_vecProcessed[i]->Image(), Inverted(Drawing(i, 128))) << i;
   }
 }
 

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QSettings>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -293,13 +294,15 @@ TEST_F(FolderRun, OneWorkerAndManyAgreeWithEachOtherAndWithTheDrawingsOpenedAlon
     SetThreshold(workers == 3 ? "0" : "1");
     Run(folder_);
     // The drawings away from the one on show are parked; the view steps and
-    // reads the drawing on show, and its neighbours follow.
-    QApplication::processEvents();
-    EXPECT_EQ(awake(), (std::vector<size_t>{0, 1}));
+    // reads the drawing on show, which is there at once, and its neighbours
+    // follow from their thread.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return awake() == std::vector<size_t>{0, 1}; }));
     doc_.m_nCurrent = 3;
     const Bitmap* shown = doc_.GetCurrentProcessed();
-    QApplication::processEvents();
-    EXPECT_EQ(awake(), (std::vector<size_t>{2, 3}));
+    EXPECT_FALSE(shown->IsParked());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return awake() == std::vector<size_t>{2, 3}; }));
+    // The neighbour made on its thread holds the pixels made on this one.
+    EXPECT_EQ(doc_.m_vecProcessed[2]->Image(), Bitmap::Make(doc_.m_vecProcessed[2]->Parked()));
     outcomes.push_back(Outcome(doc_));
 
     // While the set is measured again, the window keeps drawing: it finds

@@ -1,15 +1,19 @@
 #include "framework/bitmap.h"
 #include "framework/files.h"
+#include "framework/readyahead.h"
 #include "tests/support/testsupport.h"
 
 #include <QImage>
 #include <QImageWriter>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -139,6 +143,62 @@ TEST(ParkedBitmap, PixelsDerivedFromOthersAreMadeAgainAlikeHoweverTheyWake) {
   source->LockBits().data().Pixel(0, 0)[0] ^= 0xFF;
   EXPECT_FALSE(derived->WakeFrom(*source));
   EXPECT_TRUE(SameBytes(*derived, expected));
+}
+
+TEST(ReadyAhead, HandsOverTheJobInHandWhileWantedAndDropsWhatIsNot) {
+  const auto gate = std::make_shared<Gate>();
+  const QImage original = Noise(16, 8);
+  QImage expected = original;
+  for (uint8_t* p = expected.bits(); p != expected.bits() + expected.sizeInBytes(); ++p) *p = ~*p;
+  const Bitmap::ParkedPixels source = Bitmap::Pack(original);
+  const Bitmap::ParkedPixels derived = Bitmap::Derived(source, [gate](const BitmapData& data) {
+    gate->Pass();
+    for (uint8_t* p = data.scan0; p != data.Row(data.height); ++p) *p = static_cast<uint8_t>(~*p);
+  });
+  std::atomic<int> finished = 0;
+  ReadyAhead ahead([&finished] { ++finished; });
+  const ReadyAhead::Job job{1, {source, derived}};
+  gate->Close();
+  ahead.Aim({job}, {});
+  gate->AwaitHeld();
+  // Still wanted, the job in hand goes on, and a wait for it ends with its
+  // images: the original, and the copy made from it.
+  ahead.Aim({}, job);
+  std::thread opener([&gate] { gate->Open(); });
+  EXPECT_TRUE(ahead.Await(job));
+  opener.join();
+  std::vector<ReadyAhead::Made> made = ahead.Take();
+  ASSERT_EQ(made.size(), 1u);
+  ASSERT_EQ(made[0].job, job);
+  EXPECT_EQ(made[0].images[0], original);
+  EXPECT_EQ(made[0].images[1], expected);
+  // A bitmap takes images only of the pixels it is parked on.
+  const std::unique_ptr<Bitmap> other = Bitmap::FromParked(Bitmap::Derived(source, [](const BitmapData&) {}));
+  const std::unique_ptr<Bitmap> bitmap = Bitmap::FromParked(derived);
+  EXPECT_FALSE(other->Adopt(derived, made[0].images[1]));
+  EXPECT_TRUE(other->IsParked());
+  EXPECT_TRUE(bitmap->Adopt(derived, made[0].images[1]));
+  EXPECT_FALSE(bitmap->IsParked());
+  EXPECT_TRUE(SameBytes(*bitmap, expected));
+
+  // A job no longer wanted is dropped, though it was in hand; the next is
+  // made.
+  gate->Close();
+  ahead.Aim({ReadyAhead::Job{2, {derived}}}, {});
+  gate->AwaitHeld();
+  const ReadyAhead::Job next{3, {source}};
+  ahead.Aim({next}, {});
+  gate->Open();
+  ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished == 2; }));
+  made = ahead.Take();
+  ASSERT_EQ(made.size(), 1u);
+  EXPECT_EQ(made[0].job, next);
+  EXPECT_EQ(made[0].images[0], original);
+  // Cancelled, the images not taken are dropped.
+  ahead.Aim({job}, {});
+  ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished == 3; }));
+  ahead.Cancel();
+  EXPECT_TRUE(ahead.Take().empty());
 }
 
 TEST(DrawingReader, ReadsWhatFromFileReadsWhenTheSizeIsTheReaders) {

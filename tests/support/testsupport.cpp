@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 
 namespace {
@@ -125,4 +126,30 @@ QImage Written(const QString& text, double px, const QColor& colour) {
   painter.drawText(QPoint(0, 0), text);
   painter.end();
   return image.copy(Ink(image, image.rect()));
+}
+
+void Gate::Pass() {
+  if (std::this_thread::get_id() == owner_) return;
+  std::unique_lock lock(mutex_);
+  if (open_) return;
+  ++held_;
+  changed_.notify_all();
+  changed_.wait_for(lock, std::chrono::seconds(30), [this] { return open_; });
+  --held_;
+}
+
+void Gate::Close() {
+  std::lock_guard lock(mutex_);
+  open_ = false;
+}
+
+void Gate::Open() {
+  std::lock_guard lock(mutex_);
+  open_ = true;
+  changed_.notify_all();
+}
+
+void Gate::AwaitHeld() {
+  std::unique_lock lock(mutex_);
+  changed_.wait_for(lock, std::chrono::seconds(30), [this] { return held_ > 0; });
 }

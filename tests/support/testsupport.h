@@ -7,7 +7,10 @@
 #include <QRgb>
 #include <QString>
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 class QColor;
@@ -80,4 +83,23 @@ class RefusingClipboard : public Clipboard {
   RefusingClipboard(const RefusingClipboard&) = delete;
   RefusingClipboard& operator=(const RefusingClipboard&) = delete;
   bool SetImage(const QImage&) override { return false; }
+};
+
+// Holds every thread but the one that made it at Pass while it is closed:
+// for catching a worker in the middle of its work. A thread held half a
+// minute goes on, so that a failed test ends.
+class Gate {
+ public:
+  void Pass();
+  void Close();
+  void Open();
+  // Waits until a thread is held.
+  void AwaitHeld();
+
+ private:
+  const std::thread::id owner_ = std::this_thread::get_id();
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool open_ = true;
+  int held_ = 0;
 };
