@@ -161,7 +161,7 @@ TEST(Document, StepsClearsAndRunsAgainWhileANeighbourIsInTheMaking) {
   doc.m_nWorkerThreads = 1;
   LoadSet(doc, 5, 255, gate);
   auto expectAwake = [&doc](const std::vector<size_t>& indices, int shade) {
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Awake(doc) == indices; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Awake(doc) == indices; }, kWorkerWaitMs));
     for (size_t i : indices) {
       EXPECT_EQ(doc.m_vecOriginal[i]->Image(), Drawing(i, shade)) << i;
       EXPECT_EQ(doc.m_vecProcessed[i]->Image(), Inverted(Drawing(i, shade))) << i;
@@ -196,7 +196,7 @@ TEST(Document, StepsClearsAndRunsAgainWhileANeighbourIsInTheMaking) {
   gate->AwaitHeld();
   doc.OnSmartArea();
   gate->Open();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return Awake(doc) == std::vector<size_t>{2, 3, 4}; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Awake(doc) == std::vector<size_t>{2, 3, 4}; }, kWorkerWaitMs));
   for (size_t i : {2, 3, 4}) {
     EXPECT_EQ(doc.m_vecOriginal[i]->Image(), Drawing(i, 128)) << i;
     EXPECT_EQ(doc.m_vecProcessed[i]->Image(), Bitmap::Make(doc.m_vecProcessed[i]->Parked())) << i;

@@ -296,11 +296,11 @@ TEST_F(FolderRun, OneWorkerAndManyAgreeWithEachOtherAndWithTheDrawingsOpenedAlon
     // The drawings away from the one on show are parked; the view steps and
     // reads the drawing on show, which is there at once, and its neighbours
     // follow from their thread.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return awake() == std::vector<size_t>{0, 1}; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return awake() == std::vector<size_t>{0, 1}; }, kWorkerWaitMs));
     doc_.m_nCurrent = 3;
     const Bitmap* shown = doc_.GetCurrentProcessed();
     EXPECT_FALSE(shown->IsParked());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return awake() == std::vector<size_t>{2, 3}; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return awake() == std::vector<size_t>{2, 3}; }, kWorkerWaitMs));
     // The neighbour made on its thread holds the pixels made on this one.
     EXPECT_EQ(doc_.m_vecProcessed[2]->Image(), Bitmap::Make(doc_.m_vecProcessed[2]->Parked()));
     outcomes.push_back(Outcome(doc_));

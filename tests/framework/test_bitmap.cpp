@@ -189,14 +189,14 @@ TEST(ReadyAhead, HandsOverTheJobInHandWhileWantedAndDropsWhatIsNot) {
   const ReadyAhead::Job next{3, {source}};
   ahead.Aim({next}, {});
   gate->Open();
-  ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished == 2; }));
+  ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished == 2; }, kWorkerWaitMs));
   made = ahead.Take();
   ASSERT_EQ(made.size(), 1u);
   EXPECT_EQ(made[0].job, next);
   EXPECT_EQ(made[0].images[0], original);
   // Cancelled, the images not taken are dropped.
   ahead.Aim({job}, {});
-  ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished == 3; }));
+  ASSERT_TRUE(QTest::qWaitFor([&finished] { return finished == 3; }, kWorkerWaitMs));
   ahead.Cancel();
   EXPECT_TRUE(ahead.Take().empty());
 }

@@ -85,6 +85,10 @@ class RefusingClipboard : public Clipboard {
   bool SetImage(const QImage&) override { return false; }
 };
 
+// How long a test waits at most for work done on another thread: long
+// enough for the slowest sanitizer build.
+inline constexpr int kWorkerWaitMs = 60000;
+
 // Holds every thread but the one that made it at Pass while it is closed:
 // for catching a worker in the middle of its work. A thread held half a
 // minute goes on, so that a failed test ends.
