@@ -475,7 +475,12 @@ void CVarenkoDoc::KeepReady() const {
   // else made here.
   if (m_pReadyAhead->Await(shown)) AdoptReady();
   ReadyAhead::Job left = ParkedJob(current);
-  if (!left.pixels.empty()) Adopt(m_pReadyAhead->MakeHere(std::move(left)));
+  if (left.pixels.empty()) return;
+  // A copy whose original is awake is made from it, without decoding.
+  if (!left.pixels[0] && m_vecOriginal[current] && m_vecProcessed[current]->WakeFrom(*m_vecOriginal[current])) {
+    return;
+  }
+  Adopt(m_pReadyAhead->MakeHere(std::move(left)));
 }
 
 ReadyAhead::Job CVarenkoDoc::ParkedJob(size_t i) const {
@@ -498,10 +503,12 @@ void CVarenkoDoc::Adopt(ReadyAhead::Made made) const {
   const bool wanted = !m_bRunning && Near(i, m_nCurrent);
   for (size_t k = 0; k < made.images.size() && k < 2; ++k) {
     const std::vector<std::unique_ptr<Bitmap>>& list = k == 0 ? m_vecOriginal : m_vecProcessed;
-    if (wanted && i < list.size() && list[i]) {
-      list[i]->Adopt(made.job.pixels[k], std::move(made.images[k]));
-    } else {
+    if (!wanted || i >= list.size() || !list[i]) {
       Bitmap::Recycle(std::move(made.images[k]));
+    } else if (list[i]->Adopt(made.job.pixels[k], std::move(made.images[k])) &&
+               std::ranges::find(m_vecAwake, i) == m_vecAwake.end()) {
+      // Noted, to be parked again once the user has gone on.
+      m_vecAwake.push_back(i);
     }
   }
 }
