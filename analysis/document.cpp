@@ -94,7 +94,7 @@ bool CVarenkoDoc::OnOpenDocument(const QString& path) {
 
 void CVarenkoDoc::ClearImages() {
   // Nothing made for the drawings cleared reaches the next set.
-  if (m_pReadyAhead) m_pReadyAhead->Cancel();
+  StopReadyAhead();
   m_vecAwake.clear();
   m_nReadyAround = kNoneReady;
   m_vecOriginal.clear();
@@ -468,7 +468,16 @@ void CVarenkoDoc::KeepReady() const {
       ReadyAhead::Job job = ParkedJob(i);
       if (!job.pixels.empty()) jobs.push_back(std::move(job));
     }
-    m_pReadyAhead->Aim(std::move(jobs), shown);
+    // Work no longer wanted stops at once; the neighbours are started once
+    // the drawing on show is painted, which they would slow down.
+    m_pReadyAhead->Aim({}, shown);
+    m_vecNextJobs = std::move(jobs);
+    QMetaObject::invokeMethod(
+        m_pTimerContext.get(),
+        [this] {
+          if (!m_bRunning && !m_vecNextJobs.empty()) m_pReadyAhead->Aim(std::exchange(m_vecNextJobs, {}), {});
+        },
+        Qt::QueuedConnection);
   }
   if (shown.pixels.empty()) return;
   // The drawing on show: from the worker when it is making it already,
@@ -513,6 +522,11 @@ void CVarenkoDoc::Adopt(ReadyAhead::Made made) const {
   }
 }
 
+void CVarenkoDoc::StopReadyAhead() {
+  if (m_pReadyAhead) m_pReadyAhead->Cancel();
+  m_vecNextJobs.clear();
+}
+
 void CVarenkoDoc::AdoptReady() const {
   if (!m_pReadyAhead) return;
   for (ReadyAhead::Made& made : m_pReadyAhead->Take()) Adopt(std::move(made));
@@ -530,7 +544,7 @@ void CVarenkoDoc::OnSmartArea() {
   if (n == 0) return;
   // Drawings made ahead with the option as it was are not wanted; those
   // around the one on show are asked for again.
-  if (m_pReadyAhead) m_pReadyAhead->Cancel();
+  StopReadyAhead();
   m_nReadyAround = kNoneReady;
   if (n == 1) {
     m_vecProcessed.clear();

@@ -131,6 +131,8 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   ReadyAhead::Job ParkedJob(size_t i) const;
   // Gives a drawing the images made for it, where it still wants them.
   void Adopt(ReadyAhead::Made made) const;
+  // Drops all that is made or to be made ahead.
+  void StopReadyAhead();
   // The body runs of the current body mask, made again whenever the mask
   // changed.
   const BodyRuns& MaskRuns();
@@ -148,6 +150,9 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // Makes the neighbours of the drawing on show ready; started with the
   // first folder set looked at.
   mutable std::unique_ptr<ReadyAhead> m_pReadyAhead;
+  // The neighbours to make next, handed to the worker once the drawing on
+  // show is painted.
+  mutable std::vector<ReadyAhead::Job> m_vecNextJobs;
 };
 
 // Settings the document reads.

@@ -178,7 +178,7 @@ TEST(Document, StepsClearsAndRunsAgainWhileANeighbourIsInTheMaking) {
     gate->Close();
     doc.m_nCurrent = i;
     EXPECT_FALSE(doc.GetCurrentProcessed()->IsParked());
-    gate->AwaitHeld();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gate->Held(); }, kWorkerWaitMs));
   };
   show(0);  // 1 held
   doc.m_nCurrent = 3;

@@ -160,7 +160,7 @@ TEST(ReadyAhead, HandsOverTheJobInHandWhileWantedAndDropsWhatIsNot) {
   const ReadyAhead::Job job{1, {source, derived}};
   gate->Close();
   ahead.Aim({job}, {});
-  gate->AwaitHeld();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return gate->Held(); }, kWorkerWaitMs));
   // Still wanted, the job in hand goes on, and a wait for it ends with its
   // images: the original, and the copy made from it.
   ahead.Aim({}, job);
@@ -185,7 +185,7 @@ TEST(ReadyAhead, HandsOverTheJobInHandWhileWantedAndDropsWhatIsNot) {
   // made.
   gate->Close();
   ahead.Aim({ReadyAhead::Job{2, {derived}}}, {});
-  gate->AwaitHeld();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return gate->Held(); }, kWorkerWaitMs));
   const ReadyAhead::Job next{3, {source}};
   ahead.Aim({next}, {});
   gate->Open();

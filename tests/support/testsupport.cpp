@@ -149,7 +149,7 @@ void Gate::Open() {
   changed_.notify_all();
 }
 
-void Gate::AwaitHeld() {
-  std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, std::chrono::seconds(30), [this] { return held_ > 0; });
+bool Gate::Held() {
+  std::lock_guard lock(mutex_);
+  return held_ > 0;
 }

@@ -97,8 +97,8 @@ class Gate {
   void Pass();
   void Close();
   void Open();
-  // Waits until a thread is held.
-  void AwaitHeld();
+  // Whether a thread is held.
+  bool Held();
 
  private:
   const std::thread::id owner_ = std::this_thread::get_id();
