@@ -470,7 +470,9 @@ void CVarenkoDoc::KeepReady() const {
     }
     // Work no longer wanted stops at once; the neighbours are started once
     // the drawing on show is painted, which they would slow down.
-    m_pReadyAhead->Aim({}, shown);
+    std::vector<ReadyAhead::Job> wanted = jobs;
+    if (!shown.pixels.empty()) wanted.push_back(shown);
+    m_pReadyAhead->Aim({}, wanted);
     m_vecNextJobs = std::move(jobs);
     QMetaObject::invokeMethod(
         m_pTimerContext.get(),

@@ -23,12 +23,13 @@ ReadyAhead::~ReadyAhead() {
   if (worker_.joinable()) worker_.join();
 }
 
-void ReadyAhead::Aim(std::vector<Job> jobs, const Job& keep) {
+void ReadyAhead::Aim(std::vector<Job> jobs, const std::vector<Job>& keep) {
   std::lock_guard lock(mutex_);
   if (!worker_.joinable()) return;
   if (inHand_) {
     // A job dropped already is made again when it is wanted again.
-    const bool wanted = (!keep.pixels.empty() && *inHand_ == keep) || std::ranges::find(jobs, *inHand_) != jobs.end();
+    const bool wanted =
+        std::ranges::find(keep, *inHand_) != keep.end() || std::ranges::find(jobs, *inHand_) != jobs.end();
     if (wanted && !abandoned_) {
       std::erase(jobs, *inHand_);
     } else {

@@ -45,10 +45,10 @@ class ReadyAhead {
   ReadyAhead& operator=(const ReadyAhead&) = delete;
 
   // The jobs to do next, in this order, in place of those waiting. The job
-  // in hand goes on when it is one of them or is `keep` (which is not
-  // started otherwise; an empty job keeps nothing); else its images are
-  // dropped. Jobs finished and not yet taken are not done again.
-  void Aim(std::vector<Job> jobs, const Job& keep);
+  // in hand goes on when it is one of them or of `keep` (which are not
+  // started otherwise); else its images are dropped. Jobs finished and not
+  // yet taken are not done again.
+  void Aim(std::vector<Job> jobs, const std::vector<Job>& keep);
   // Drops every job waiting, the job in hand and the images not taken.
   void Cancel();
   // The images made since the last call.

@@ -163,7 +163,7 @@ TEST(ReadyAhead, HandsOverTheJobInHandWhileWantedAndDropsWhatIsNot) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return gate->Held(); }, kWorkerWaitMs));
   // Still wanted, the job in hand goes on, and a wait for it ends with its
   // images: the original, and the copy made from it.
-  ahead.Aim({}, job);
+  ahead.Aim({}, {job});
   std::thread opener([&gate] { gate->Open(); });
   EXPECT_TRUE(ahead.Await(job));
   opener.join();
