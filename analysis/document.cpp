@@ -8,6 +8,7 @@
 #include "framework/application.h"
 #include "framework/files.h"
 #include "framework/frame.h"
+#include "framework/memoryroom.h"
 #include "framework/orderedwork.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
@@ -22,6 +23,8 @@
 #include <QProgressBar>
 
 #include <algorithm>
+#include <new>
+#include <optional>
 
 CVarenkoDoc::CVarenkoDoc() : m_pTimerContext(std::make_unique<QObject>()) {
   m_bSmartArea = Profile::Instance().GetProfileInt(QString::fromLatin1(kOptionsSection),
@@ -45,9 +48,55 @@ std::span<const CommandEntry<CVarenkoDoc>> CVarenkoDoc::CommandMap() {
   return map;
 }
 
+namespace {
+
+// The body mask and the blank chart the program carries, decoded once for
+// the life of the program: their pixels packed, and the mask's body runs.
+// Each document makes bitmaps of its own from them, as if it had loaded
+// them afresh.
+struct ChartResources {
+  Bitmap::ParkedPixels mask;
+  Bitmap::ParkedPixels chart;
+  BodyRuns runs;
+};
+
+// Null while they could not be decoded (no memory); tried again next time.
+const ChartResources* KeptResources() {
+  static std::optional<ChartResources> kept;
+  if (kept) return &*kept;
+  try {
+    const std::unique_ptr<Bitmap> mask = Bitmap::FromResource(res::IDB_BODY_MASK);
+    const std::unique_ptr<Bitmap> chart = Bitmap::FromResource(res::IDB_BLANK_CHART);
+    ChartResources made{Bitmap::Pack(mask->Image()), Bitmap::Pack(chart->Image()),
+                        BodyRuns(mask->LockBitsForReading().data())};
+    if (made.mask && made.chart) kept = std::move(made);
+  } catch (const std::bad_alloc&) {
+  }
+  return kept ? &*kept : nullptr;
+}
+
+// A blank chart of its own, null when there is no memory for one.
+std::unique_ptr<Bitmap> BlankChart() {
+  try {
+    if (const ChartResources* kept = KeptResources()) return Bitmap::FromParked(kept->chart);
+    return Bitmap::FromResource(res::IDB_BLANK_CHART);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
 void CVarenkoDoc::LoadResources() {
   m_pBodyMask.reset();
   m_pFinalImage.reset();
+  if (const ChartResources* kept = KeptResources()) {
+    m_pBodyMask = Bitmap::FromParked(kept->mask);
+    m_pFinalImage = Bitmap::FromParked(kept->chart);
+    m_body.Adopt(m_pBodyMask.get(), kept->runs);
+    m_nBodyPixels = kept->runs.BodyPixels();
+    return;
+  }
   m_pBodyMask = Bitmap::FromResource(res::IDB_BODY_MASK);
   m_pFinalImage = Bitmap::FromResource(res::IDB_BLANK_CHART);
   m_nBodyPixels = MaskRuns().BodyPixels();
@@ -165,9 +214,24 @@ bool NameOrder(const QString& a, const QString& b) {
   return a < b;
 }
 
-// What a worker takes besides its own memory while it works: its thread's
-// stack, the decoder's and the packer's buffers, the smart area's masks.
+// What a worker takes while it works besides its drawing's pixels and its
+// frequency counts: the file being read, the decoder's and the packer's
+// buffers, the smart area's masks.
 constexpr size_t kWorkerRoom = size_t{48} << 20;
+
+// How many of up to `most` workers the room in memory lets a run have,
+// each taking `worker` bytes, beside the drawings the run keeps (`kept`
+// bytes) and room for the window and the drawings it shows once the run
+// is over (`reserve`). At least one: whether that one fits is found by
+// trying.
+int WorkersForRoom(const MemoryRoom& room, int most, size_t kept, size_t reserve, size_t worker) {
+  auto fitting = [&](size_t free, size_t each) {
+    if (free == SIZE_MAX) return static_cast<size_t>(most);
+    return free > kept + reserve ? (free - kept - reserve) / each : 0;
+  };
+  const size_t fit = std::min(fitting(room.resident, worker), fitting(room.addressSpace, worker + kThreadAddressSpace));
+  return static_cast<int>(std::clamp<size_t>(fit, 1, static_cast<size_t>(std::max(most, 1))));
+}
 
 // Makes the memory of up to `most` workers with `make`, which throws
 // std::bad_alloc when there is none, for as many workers as there is memory
@@ -176,11 +240,11 @@ constexpr size_t kWorkerRoom = size_t{48} << 20;
 template <class Make>
 void StartWorkers(int most, Make make) {
   // Each worker's room is held until all are made, and then given back for
-  // their work.
+  // their work. None of this memory is touched here.
   std::vector<std::unique_ptr<uint8_t[]>> rooms;
   for (int t = 0; t < most; ++t) {
     try {
-      rooms.emplace_back(new uint8_t[kWorkerRoom]);
+      rooms.push_back(std::make_unique_for_overwrite<uint8_t[]>(kWorkerRoom));
       make();
     } catch (const std::bad_alloc&) {
       return;
@@ -188,7 +252,23 @@ void StartWorkers(int most, Make make) {
   }
 }
 
-// Told when a run cannot have the memory for even one worker.
+// Drawings whose files take more than this together are kept as their
+// packed pixels where these take less memory than their files: the memory
+// is worth the time packing takes. Fewer, where the memory there is is
+// short.
+constexpr size_t kPackSetsFrom = size_t{512} << 20;
+
+// The bytes of the files together: no more than the drawings read from
+// them are kept as.
+size_t FileBytes(const std::vector<QByteArray>& files) {
+  size_t total = 0;
+  for (const QByteArray& file : files) {
+    total += static_cast<size_t>(std::max<qint64>(QFileInfo(QFile::decodeName(file)).size(), 0));
+  }
+  return total;
+}
+
+// Told when a run has not the memory to measure every drawing.
 const QString kNoMemoryMessage = QStringLiteral("There is not enough memory to process the images");
 
 // Lets the progress dialog draw itself while no user input reaches any
@@ -222,7 +302,13 @@ void CVarenkoDoc::OnOpenFolder() {
   // The run lets the window draw itself; no command may start meanwhile.
   // The blank chart the new document loaded becomes the frequency map.
   m_bRunning = true;
-  const bool read = LoadFolderImages(folder);
+  bool read = false;
+  try {
+    read = LoadFolderImages(folder);
+  } catch (const std::bad_alloc&) {
+    // Not even the folder's list could be made: the set stays empty.
+    ClearImages();
+  }
   m_bRunning = false;
   if (m_vecOriginal.empty()) {
     wait.Restore();
@@ -269,12 +355,14 @@ bool CVarenkoDoc::LoadFolderImages(const QString& folder) {
 namespace {
 
 // What a worker makes of one drawing: what the original is kept as, and
-// its count of selected pixels. No original when a file could not be read;
-// `measured` false when a drawing could not be measured.
+// its count of selected pixels. No original when a file is no drawing of
+// the chart's size; `measured` false when a drawing could not be measured,
+// and `noMemory` set when that was for want of memory.
 struct MeasuredDrawing {
   Bitmap::ParkedPixels original;
   int count = 0;
   bool measured = false;
+  bool noMemory = false;
 };
 
 // How a run makes a processed copy from its original: the smart-area
@@ -303,10 +391,32 @@ bool CVarenkoDoc::ProcessFolderSet(std::unique_ptr<Bitmap> chart) {
 bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const std::vector<QString>& names,
                                   std::unique_ptr<Bitmap> chart) {
   if (!m_pBodyMask) return true;
-  const bool reading = !files.empty();
-  const size_t n = reading ? files.size() : m_vecOriginal.size();
   m_bRunning = true;
   WaitCursor wait;
+  bool measured = false;
+  try {
+    measured = MeasureOnWorkers(files, names, chart);
+  } catch (const std::bad_alloc&) {
+  }
+  m_bRunning = false;
+  if (!measured) {
+    // What was shown before stays.
+    if (!m_pFinalImage) m_pFinalImage = std::move(chart);
+    return false;
+  }
+  m_nReadyAround = kNoneReady;
+  KeepReady();
+  RequestLayout();
+  return true;
+}
+
+bool CVarenkoDoc::MeasureOnWorkers(const std::vector<QByteArray>& files, const std::vector<QString>& names,
+                                   std::unique_ptr<Bitmap>& chart) {
+  const bool reading = !files.empty();
+  const size_t n = reading ? files.size() : m_vecOriginal.size();
+  // Every thread the run and its window need is started before the
+  // drawings take memory.
+  StartSharedThreads();
   // Everything a worker needs is copied out of the document first: workers
   // never touch the document.
   const auto body = std::make_shared<const BodyRuns>(MaskRuns());
@@ -318,29 +428,43 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   // The blank chart waits parked until the map is coloured.
   if (chart) chart->Park();
   std::vector<Bitmap::ParkedPixels> loaded;
+  loaded.reserve(reading ? 0 : n);
   for (size_t i = 0; !reading && i < n; ++i) {
-    if (!m_vecOriginal[i]->Parked()) m_vecOriginal[i]->Park();
-    loaded.push_back(m_vecOriginal[i]->Parked());
+    // Every drawing is made again from what it is kept as. For the time of
+    // the run the pixels of the copies and of the originals beside the one
+    // on show are let go; that original stays awake for its new copy.
+    Bitmap& original = *m_vecOriginal[i];
+    if (i != m_nCurrent) original.Park();
+    if (i < m_vecProcessed.size() && m_vecProcessed[i]) m_vecProcessed[i]->Park();
+    if (!original.Parked() && !original.IsEmpty()) original.Park();
+    // Pixels that cannot be parked could not be packed, for want of memory.
+    if (!original.Parked() && !original.IsEmpty()) return false;
+    loaded.push_back(original.Parked());
   }
+  if (!reading) std::erase_if(m_vecAwake, [this](size_t i) { return i != m_nCurrent; });
   // Each worker reads drawing after drawing into the same memory and keeps
   // frequency counts of its own. Only as many workers start as there is
-  // memory for.
+  // memory for beside the drawings the run keeps, which take no more than
+  // their files, and room for the window and the drawings shown after the
+  // run.
+  const size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h) * 4;
+  const size_t worker = pixels + 2 * sizeof(uint32_t) * static_cast<size_t>(std::max(bodyPixels, 0)) + kWorkerRoom;
+  const size_t fileBytes = reading ? FileBytes(files) : 0;
+  const MemoryRoom room = FreeMemory();
+  const bool packing = fileBytes > std::min({kPackSetsFrom, room.resident / 4, room.addressSpace / 4});
+  const int most = WorkersForRoom(room, WorkerThreads(n), fileBytes, 3 * pixels, worker);
   std::vector<std::unique_ptr<FrequencyCounts>> counts;
   std::vector<std::unique_ptr<DrawingReader>> readers;
   std::vector<std::unique_ptr<SmartAreaScratch>> filling;
-  StartWorkers(WorkerThreads(n), [&] {
+  StartWorkers(most, [&] {
     auto workerCounts = std::make_unique<FrequencyCounts>(*body);
     auto workerFilling = std::make_unique<SmartAreaScratch>();
     readers.push_back(std::make_unique<DrawingReader>(w, h));
+    readers.back()->PackWhereSmaller(packing);
     counts.push_back(std::move(workerCounts));
     filling.push_back(std::move(workerFilling));
   });
-  if (readers.empty()) {
-    // What was shown before stays.
-    if (!m_pFinalImage) m_pFinalImage = std::move(chart);
-    m_bRunning = false;
-    return false;
-  }
+  if (readers.empty()) return false;
   const int threads = static_cast<int>(readers.size());
 
   Application* app = Application::Instance();
@@ -355,55 +479,103 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   // filling, the pixel rule and its count, and its marks added to this
   // worker's frequency counts. The sums of the workers' counts do not
   // depend on which worker took which drawing.
-  OrderedWork<MeasuredDrawing> work(n, threads, 2 * static_cast<size_t>(threads), [&](size_t i, int worker) {
-    DrawingReader& reader = *readers[static_cast<size_t>(worker)];
+  auto measure = [&](size_t i, int worker) {
+    const auto t = static_cast<size_t>(worker);
     MeasuredDrawing result;
-    if (reading) {
-      result.original = reader.Read(files[i]);
-      if (!result.original) return result;
-    } else {
-      result.original = loaded[i];
-      if (!reader.Load(result.original)) return result;
+    try {
+      DrawingReader& reader = *readers[t];
+      if (reading) {
+        result.original = reader.Read(files[i]);
+        if (!result.original) return result;
+      } else {
+        result.original = loaded[i];
+        if (!result.original) return result;
+        // A drawing read once can fail to be made again only for want of
+        // memory.
+        if (!reader.Load(result.original)) throw std::bad_alloc();
+      }
+      QImage& image = reader.Pixels();
+      const BitmapData data{image.bits(), image.bytesPerLine(), w, h};
+      if (smartArea) FillSmartArea(data, *body, *filling[t]);
+      result.count = ApplyPixelRule(data, *body);
+      // A ratio that is not a number is below every threshold.
+      counts[t]->Add(data, Ratio(result.count, bodyPixels) >= threshold);
+      result.measured = true;
+    } catch (const std::bad_alloc&) {
+      result = MeasuredDrawing{};
+      result.noMemory = true;
     }
-    QImage& pixels = reader.Pixels();
-    const BitmapData data{pixels.bits(), pixels.bytesPerLine(), w, h};
-    if (smartArea) FillSmartArea(data, *body, *filling[static_cast<size_t>(worker)]);
-    result.count = ApplyPixelRule(data, *body);
-    // A ratio that is not a number is below every threshold.
-    counts[static_cast<size_t>(worker)]->Add(data, Ratio(result.count, bodyPixels) >= threshold);
-    result.measured = true;
     return result;
-  });
+  };
+  std::vector<MeasuredDrawing> results;
+  results.reserve(n);
+  {
+    OrderedWork<MeasuredDrawing> work(n, threads, 2 * static_cast<size_t>(threads), measure);
+    for (size_t i = 0; i < n; ++i) {
+      dialog.m_staticText->setText(
+          Format("Processing file %d from %d...", static_cast<int>(i + 1), static_cast<int>(n)));
+      dialog.m_progress->setValue(static_cast<int>(i + 1));
+      Pump();
+      results.push_back(work.Take(i, Pump));
+    }
+  }
+  // A drawing that found no memory while others were read beside it is
+  // tried once more alone, with the other workers' memory given back. A
+  // drawing is never left out for want of memory: without it the run
+  // fails.
+  auto mergeCounts = [&] {
+    for (size_t t = 1; t < counts.size(); ++t) counts[0]->Merge(*counts[t]);
+    counts.resize(1);
+  };
+  for (size_t i = 0; i < n; ++i) {
+    if (!results[i].noMemory) continue;
+    mergeCounts();
+    readers.resize(1);
+    filling.resize(1);
+    Pump();
+    results[i] = measure(i, 0);
+    if (results[i].noMemory) return false;
+  }
+
   // The new set is gathered aside: the drawing on show stays on show, as it
-  // was, until the run ends. A drawing that could not be measured gets an
-  // empty entry with the count 0, so every copy stays beside its own
-  // original.
+  // was, until the run ends.
   const auto processing = Processing(body, smartArea);
   std::vector<std::unique_ptr<Bitmap>> originals;
   std::vector<QString> kept;
   std::vector<std::unique_ptr<Bitmap>> processed;
   std::vector<int> selected;
+  originals.reserve(reading ? n : 0);
+  kept.reserve(reading ? n : 0);
+  processed.reserve(n);
+  selected.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    dialog.m_staticText->setText(Format("Processing file %d from %d...", static_cast<int>(i + 1), static_cast<int>(n)));
-    dialog.m_progress->setValue(static_cast<int>(i + 1));
-    Pump();
-    MeasuredDrawing result = work.Take(i, Pump);
+    const MeasuredDrawing& result = results[i];
     if (reading) {
-      // A file that could not be read after all is left out.
+      // A file that is no drawing after all is left out.
       if (!result.original) continue;
       originals.push_back(Bitmap::FromParked(result.original));
       kept.push_back(names[i]);
     }
+    // A drawing that could not be measured (an original without pixels)
+    // gets an empty entry with the count 0, so every copy stays beside its
+    // own original.
     processed.push_back(result.measured ? Bitmap::FromParked(Bitmap::Derived(result.original, processing)) : nullptr);
     selected.push_back(result.count);
   }
 
   dialog.m_staticText->setText(QStringLiteral("Creating final image..."));
   Pump();
-  for (int t = 1; t < threads; ++t) counts[0]->Merge(*counts[static_cast<size_t>(t)]);
+  mergeCounts();
+  // The workers' memory goes before the map takes its pixels.
+  readers.clear();
+  filling.clear();
   if (chart) {
     Bitmap::Lock map = chart->LockBits();
-    if (map.ok()) counts[0]->ColourMap(map.data());
+    if (map.ok()) {
+      counts[0]->ColourMap(map.data());
+    } else if (!chart->IsEmpty()) {
+      return false;
+    }
   }
   dialog.hide();
   if (reading) {
@@ -416,15 +588,6 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   m_nMaxFrequency = static_cast<int>(counts[0]->MaxAll());
   m_nMaxFrequencyCS = static_cast<int>(counts[0]->MaxCs());
   m_nMaxFrequencyNonCS = static_cast<int>(counts[0]->MaxNonCs());
-  // The workers' memory goes before the drawings around the one on show
-  // are made ready.
-  counts.clear();
-  readers.clear();
-  filling.clear();
-  m_bRunning = false;
-  m_nReadyAround = kNoneReady;
-  KeepReady();
-  RequestLayout();
   return true;
 }
 
@@ -548,27 +711,43 @@ void CVarenkoDoc::OnSmartArea() {
   // around the one on show are asked for again.
   StopReadyAhead();
   m_nReadyAround = kNoneReady;
+  // Without the memory to measure every drawing again, the results of the
+  // option as it was stay, and so does the option.
+  auto noMemory = [&] {
+    store(!m_bSmartArea);
+    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
+  };
   if (n == 1) {
-    m_vecProcessed.clear();
-    m_vecSelectedPixels.clear();
     WaitCursor wait;
     const Bitmap& original = *m_vecOriginal[0];
-    std::unique_ptr<Bitmap> copy = original.CloneArea(0, 0, original.Width(), original.Height());
+    std::unique_ptr<Bitmap> copy;
     int count = 0;
-    ProcessImage(copy.get(), &count);
+    bool made = false;
+    try {
+      copy = original.CloneArea(0, 0, original.Width(), original.Height());
+      // A drawing with pixels fails to be copied only for want of memory;
+      // one without keeps an empty entry.
+      made = copy != nullptr || original.IsEmpty();
+      if (made) ProcessImage(copy.get(), &count);
+    } catch (const std::bad_alloc&) {
+      made = false;
+    }
+    wait.Restore();
+    if (!made) {
+      noMemory();
+      return;
+    }
+    m_vecProcessed.clear();
+    m_vecSelectedPixels.clear();
     m_vecProcessed.push_back(std::move(copy));
     m_vecSelectedPixels.push_back(count);
-    wait.Restore();
     RequestLayout();
     return;
   }
   // A fresh blank chart for the new frequency map; the old map and copies
-  // stay on show until the run ends. A run that cannot start for want of
-  // memory leaves the results of the option as it was, and so the option.
-  if (!ProcessFolderSet(Bitmap::FromResource(res::IDB_BLANK_CHART))) {
-    store(!m_bSmartArea);
-    Prompts::Current().MessageBox(kNoMemoryMessage, MessageIcon::Error);
-  }
+  // stay on show until the run ends.
+  std::unique_ptr<Bitmap> chart = BlankChart();
+  if (!chart || chart->IsEmpty() || !ProcessFolderSet(std::move(chart))) noMemory();
 }
 
 void CVarenkoDoc::OnResults() {

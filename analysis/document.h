@@ -64,8 +64,8 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // Reads and measures the folder's PNG drawings of the body mask's size,
   // by name without regard to letter case, each in one pass under the
   // progress dialog, and colours the blank chart into the frequency map;
-  // makes the folder the current one. False when there was not memory
-  // enough to read even one file.
+  // makes the folder the current one. False, with nothing loaded, when
+  // there was not memory enough to read and measure every drawing.
   bool LoadFolderImages(const QString& folder);
   // Switches the smart-area option, stores it and measures the loaded
   // drawings again.
@@ -86,7 +86,7 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   void KeepReady() const;
 
   // Worker threads of a folder run; 0 means one per core, up to
-  // kMostWorkers.
+  // kMostWorkers. Fewer start where the memory left is short.
   int m_nWorkerThreads = 0;
   // More workers than this make a run no faster here: memory bandwidth is
   // the limit by then, and each worker takes about 55 MB.
@@ -118,9 +118,15 @@ class CVarenkoDoc : public CommandMapped<CVarenkoDoc, Document> {
   // loaded: each read (or made again from its original), measured and
   // counted on workers, the processed copies kept as how to make them
   // again from their originals. False, with the set as it was, when there
-  // was not memory enough for one worker.
+  // was not memory enough to measure every drawing.
   bool MeasureDrawings(const std::vector<QByteArray>& files, const std::vector<QString>& names,
                        std::unique_ptr<Bitmap> chart);
+  // The part of the run that takes memory, sized by the memory there is;
+  // puts the new set in place only once every drawing is measured and the
+  // map coloured on the chart. False, or std::bad_alloc, when memory ran
+  // out.
+  bool MeasureOnWorkers(const std::vector<QByteArray>& files, const std::vector<QString>& names,
+                        std::unique_ptr<Bitmap>& chart);
   // Worker threads for the given number of jobs.
   int WorkerThreads(size_t jobs) const;
   // Takes in the neighbours made ready on their thread, where they are

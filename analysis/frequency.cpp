@@ -3,11 +3,22 @@
 #include <algorithm>
 
 FrequencyCounts::FrequencyCounts(const BodyRuns& body)
-    : body_(body), cs_(static_cast<size_t>(body.BodyPixels())), nonCs_(static_cast<size_t>(body.BodyPixels())) {}
+    : body_(body),
+      size_(static_cast<size_t>(body.BodyPixels())),
+      cs_(std::make_unique_for_overwrite<uint32_t[]>(size_)),
+      nonCs_(std::make_unique_for_overwrite<uint32_t[]>(size_)) {}
+
+void FrequencyCounts::Begin() {
+  if (begun_) return;
+  std::fill_n(cs_.get(), size_, 0u);
+  std::fill_n(nonCs_.get(), size_, 0u);
+  begun_ = true;
+}
 
 void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
   if (!processed.IsValid() || processed.width != body_.width() || processed.height != body_.height()) return;
-  std::vector<uint32_t>& byClass = cs ? cs_ : nonCs_;
+  Begin();
+  uint32_t* byClass = cs ? cs_.get() : nonCs_.get();
   size_t index = 0;
   for (int y = 0; y < processed.height; ++y) {
     const uint8_t* row = processed.Row(y);
@@ -22,25 +33,26 @@ void FrequencyCounts::Add(const BitmapData& processed, bool cs) {
 }
 
 void FrequencyCounts::Merge(const FrequencyCounts& other) {
-  if (other.cs_.size() != cs_.size()) return;
-  for (size_t i = 0; i < cs_.size(); ++i) {
+  if (other.size_ != size_ || !other.begun_) return;
+  Begin();
+  for (size_t i = 0; i < size_; ++i) {
     cs_[i] += other.cs_[i];
     nonCs_[i] += other.nonCs_[i];
   }
 }
 
-uint32_t FrequencyCounts::Max(const std::vector<uint32_t>& counts) {
-  return counts.empty() ? 0 : *std::max_element(counts.begin(), counts.end());
+uint32_t FrequencyCounts::Max(const uint32_t* counts) const {
+  return begun_ && size_ != 0 ? *std::max_element(counts, counts + size_) : 0;
 }
 
 uint32_t FrequencyCounts::MaxAll() const {
   uint32_t highest = 0;
-  for (size_t i = 0; i < cs_.size(); ++i) highest = std::max(highest, cs_[i] + nonCs_[i]);
+  for (size_t i = 0; begun_ && i < size_; ++i) highest = std::max(highest, cs_[i] + nonCs_[i]);
   return highest;
 }
 
 void FrequencyCounts::ColourMap(const BitmapData& map) const {
-  if (!map.IsValid() || map.width != body_.width() || map.height != body_.height()) return;
+  if (!begun_ || !map.IsValid() || map.width != body_.width() || map.height != body_.height()) return;
   const uint32_t m = MaxAll();
   size_t index = 0;
   for (int y = 0; y < map.height; ++y) {

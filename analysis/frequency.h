@@ -3,8 +3,9 @@
 #include "analysis/pixelrule.h"
 #include "framework/bitmapdata.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 // How many drawings of a folder selected each body pixel: over all
 // drawings, over those at or above the CS threshold and over the others.
@@ -14,6 +15,8 @@
 // the sum of the two and is not kept apart.
 class FrequencyCounts {
  public:
+  // Takes the memory for the counts without touching it: they are set to 0
+  // when the first drawing is added, on the thread that adds it.
   explicit FrequencyCounts(const BodyRuns& body);
 
   // Adds one processed drawing: every selected pixel (a body pixel that is
@@ -25,19 +28,23 @@ class FrequencyCounts {
 
   // The highest count of each kind; 0 when nothing was selected.
   uint32_t MaxAll() const;
-  uint32_t MaxCs() const { return Max(cs_); }
-  uint32_t MaxNonCs() const { return Max(nonCs_); }
+  uint32_t MaxCs() const { return Max(cs_.get()); }
+  uint32_t MaxNonCs() const { return Max(nonCs_.get()); }
 
   // Colours the frequency map: every body pixel that some drawing selected
   // gets the frequency colour of its count; the others keep their colour.
   void ColourMap(const BitmapData& map) const;
 
  private:
-  static uint32_t Max(const std::vector<uint32_t>& counts);
+  // Sets every count to 0 before the counts are first written.
+  void Begin();
+  uint32_t Max(const uint32_t* counts) const;
 
   const BodyRuns& body_;
-  std::vector<uint32_t> cs_;
-  std::vector<uint32_t> nonCs_;
+  size_t size_;
+  std::unique_ptr<uint32_t[]> cs_;
+  std::unique_ptr<uint32_t[]> nonCs_;
+  bool begun_ = false;
 };
 
 // The frequency colour of a pixel that c of the drawings selected, the

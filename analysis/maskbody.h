@@ -17,6 +17,11 @@ class MaskBody {
     }
     return runs_;
   }
+  // Takes runs made before from a mask of the same pixels as `mask`.
+  void Adopt(const Bitmap* mask, const BodyRuns& runs) {
+    runs_ = runs;
+    key_ = mask != nullptr ? mask->ContentKey() : 0;
+  }
 
  private:
   BodyRuns runs_;

@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace {
@@ -65,6 +67,10 @@ BENCHMARK(BM_FolderRun)
     ->Args({4, 0, 200, 0})
     ->Args({8, 0, 200, 0})
     ->Args({12, 0, 200, 0})
+    ->Args({1, 0, 8, 0})
+    ->Args({8, 0, 8, 0})
+    ->Args({1, 0, 8, 1})
+    ->Args({8, 0, 8, 1})
     ->Args({0, 0, 200, 0})
     ->Args({0, 0, 200, 1})
     ->Args({0, 1, 200, 0})
@@ -73,6 +79,64 @@ BENCHMARK(BM_FolderRun)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// A line of /proc/self/status in megabytes (VmRSS, VmHWM), or -1.
+double StatusMegabytes(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+  }
+  return -1.0;
+}
+
+// Starts the peak resident memory (VmHWM) again from what is resident now.
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+// The peak resident memory of the process while it runs Open Folder over n
+// drawings of a kind (as for the folder run), with the smart area off (smart 0)
+// or on (1), or while it measures the set again when the option is switched
+// on after a run without it (2). The peak starts again from what is
+// resident before the run, so making the folder does not count.
+void BM_FolderRunPeak(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(1));
+  const int smart = static_cast<int>(state.range(2));
+  const QString folder = Folder(n, static_cast<DrawingKind>(state.range(0)));
+  for (auto _ : state) {
+    CVarenkoDoc doc;
+    doc.OnNewDocument();
+    doc.m_bSmartArea = smart == 1;
+    ScriptedPrompts prompts;
+    prompts.Answer(folder);
+    state.counters["base_MB"] = StatusMegabytes("VmRSS");
+    ResetPeak();
+    doc.OnOpenFolder();
+    if (smart == 2) {
+      ResetPeak();
+      doc.OnSmartArea();
+    }
+    state.counters["peak_MB"] = StatusMegabytes("VmHWM");
+    if (static_cast<int>(doc.m_vecProcessed.size()) != n || !prompts.Messages().isEmpty()) {
+      state.SkipWithError("not every drawing was measured");
+    }
+  }
+}
+BENCHMARK(BM_FolderRunPeak)
+    ->ArgNames({"kind", "n", "smart"})
+    ->ArgsProduct({{0, 1, 2, 3}, {1000}, {0, 1, 2}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A new document, as every folder run and Open File starts with: the body
+// mask and the blank chart ready, the body counted.
+void BM_NewDocument(benchmark::State& state) {
+  for (auto _ : state) {
+    CVarenkoDoc doc;
+    doc.OnNewDocument();
+    benchmark::DoNotOptimize(doc.m_nBodyPixels);
+  }
+}
+BENCHMARK(BM_NewDocument)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Reading the same files and nothing else, on one thread: args kind of
 // drawing (as for the folder run) and decoder: the libpng path (0), the

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -59,18 +60,18 @@ constexpr int kParkLevel = 1;
 
 }  // namespace
 
-Bitmap::ParkedPixels Bitmap::Pack(const QImage& image) {
-  if (image.isNull() || image.format() != QImage::Format_RGB32) return nullptr;
+Bitmap::ParkedPixels Bitmap::Pack(const QImage& image, size_t most) {
+  if (image.isNull() || image.format() != QImage::Format_RGB32 || most == 0) return nullptr;
   const size_t size = static_cast<size_t>(image.sizeInBytes());
-  const size_t bound = ZSTD_compressBound(size);
+  const size_t largest = std::min(ZSTD_compressBound(size), most - 1);
   // A drawing packs into a small part of its size: room for a sixteenth is
-  // tried first, the whole bound only when that is not enough.
+  // tried first, the most it may take only when that is not enough.
   try {
-    for (const size_t room : {std::min(bound, size / 16 + 4096), bound}) {
+    for (const size_t room : {std::min(largest, size / 16 + 4096), largest}) {
       std::vector<uint8_t> bytes(room);
       const size_t used = ZSTD_compress(bytes.data(), room, image.constBits(), size, kParkLevel);
       if (ZSTD_isError(used)) {
-        if (ZSTD_getErrorCode(used) == ZSTD_error_dstSize_tooSmall && room < bound) continue;
+        if (ZSTD_getErrorCode(used) == ZSTD_error_dstSize_tooSmall && room < largest) continue;
         return nullptr;
       }
       bytes.resize(used);
@@ -290,7 +291,8 @@ QImage ReadImage(QIODevice& device) { return ReadImage(device, ReadHeader(device
 DrawingReader::DrawingReader(int width, int height)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
-      memory_(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4 + PngScratch::RoomFor(width_, height_)),
+      memory_(std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(width_) * static_cast<size_t>(height_) * 4 +
+                                                        PngScratch::RoomFor(width_, height_))),
       pixels_(Wrap()),
       png_(std::make_unique<PngScratch>()) {}
 
@@ -298,14 +300,14 @@ QImage DrawingReader::Wrap() {
   if (width_ == 0 || height_ == 0) return QImage();
   // The pixels lie at the start of the memory; the room after them is for
   // decoding a PNG file in place.
-  return QImage(memory_.data(), width_, height_, 4 * width_, QImage::Format_RGB32);
+  return QImage(memory_.get(), width_, height_, 4 * width_, QImage::Format_RGB32);
 }
 
 DrawingReader::~DrawingReader() = default;
 
 bool DrawingReader::Load(const Bitmap::ParkedPixels& pixels) {
   if (!pixels || pixels->width != width_ || pixels->height != height_) return false;
-  if (pixels_.constBits() != memory_.data()) pixels_ = Wrap();
+  if (pixels_.constBits() != memory_.get()) pixels_ = Wrap();
   if (pixels->kind != Bitmap::PackedPixels::Kind::kPng) return Bitmap::Unpack(pixels, pixels_);
   const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
   return DecodePngFast(pixels->bytes, out, *png_, PngScratch::RoomFor(width_, height_));
@@ -323,8 +325,8 @@ Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
   if (const std::optional<PngSize> size = ReadPngSize(bytes)) {
     if (QSize(size->width, size->height) != wanted) return nullptr;
     const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
-    const size_t room = pixels_.constBits() == memory_.data() ? PngScratch::RoomFor(width_, height_) : 0;
-    if (DecodePngFast(bytes, out, *png_, room)) return Bitmap::FromPngFile(std::move(bytes), width_, height_);
+    const size_t room = pixels_.constBits() == memory_.get() ? PngScratch::RoomFor(width_, height_) : 0;
+    if (DecodePngFast(bytes, out, *png_, room)) return Kept(std::move(bytes));
   }
   // The thorough way, for every other file: the header first here too.
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), file->size());
@@ -337,7 +339,52 @@ Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
   QImage image = ReadImage(device, header.format, Wrap());
   const bool read = image.size() == wanted && image.format() == QImage::Format_RGB32;
   pixels_ = read ? std::move(image) : Wrap();
-  return read ? Bitmap::Pack(pixels_) : nullptr;
+  if (!read) return nullptr;
+  Bitmap::ParkedPixels packed = Bitmap::Pack(pixels_);
+  // Pixels that were read pack unless memory ran out.
+  if (!packed) throw std::bad_alloc();
+  return packed;
+}
+
+namespace {
+
+// Files up to this size are kept as they are: a light drawing's file takes
+// about as much memory as its packed pixels. A larger file, of a drawing
+// with broad anti-aliased strokes, mostly takes more than its packed
+// pixels; one of a scanned sheet with its grain, less.
+constexpr size_t kKeptAsFileUpTo = size_t{256} << 10;
+
+// What the image's pixels would take packed, judged from sixteen bands of
+// sixteen rows spread over it (a tenth of a drawing), each packed alone: no
+// less than the whole takes, in a tenth of the time.
+size_t PackedSizeGuess(const QImage& image) {
+  constexpr int kBands = 16;
+  const int rows = std::clamp(image.height() / kBands, 1, 16);
+  const size_t bandBytes = static_cast<size_t>(image.bytesPerLine()) * static_cast<size_t>(rows);
+  const std::unique_ptr<ZSTD_CCtx, size_t (*)(ZSTD_CCtx*)> context(ZSTD_createCCtx(), ZSTD_freeCCtx);
+  std::vector<uint8_t> out(ZSTD_compressBound(bandBytes));
+  if (!context) return SIZE_MAX;
+  size_t total = 0;
+  int sampled = 0;
+  for (int band = 0; band < kBands; ++band) {
+    const int y = static_cast<int>(static_cast<int64_t>(image.height()) * band / kBands);
+    if (y + rows > image.height()) break;
+    const size_t used =
+        ZSTD_compressCCtx(context.get(), out.data(), out.size(), image.constScanLine(y), bandBytes, kParkLevel);
+    if (ZSTD_isError(used)) return SIZE_MAX;
+    total += used;
+    sampled += rows;
+  }
+  return sampled == 0 ? SIZE_MAX : total / static_cast<size_t>(sampled) * static_cast<size_t>(image.height());
+}
+
+}  // namespace
+
+Bitmap::ParkedPixels DrawingReader::Kept(std::vector<uint8_t> file) const {
+  if (packWhereSmaller_ && file.size() > kKeptAsFileUpTo && PackedSizeGuess(pixels_) < file.size()) {
+    if (Bitmap::ParkedPixels packed = Bitmap::Pack(pixels_, file.size())) return packed;
+  }
+  return Bitmap::FromPngFile(std::move(file), width_, height_);
 }
 
 const QImage& Bitmap::Image() const {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -68,9 +69,9 @@ class Bitmap {
   // was made from them.
   using ParkedPixels = std::shared_ptr<const PackedPixels>;
   ParkedPixels Parked() const { return parked_; }
-  // Packs a 32-bit image's pixels as Park does; null for an empty image or
-  // when memory runs out.
-  static ParkedPixels Pack(const QImage& image);
+  // Packs a 32-bit image's pixels as Park does; null for an empty image,
+  // when memory runs out, or when they would take `most` bytes or more.
+  static ParkedPixels Pack(const QImage& image, size_t most = SIZE_MAX);
   // A PNG file the quick path reads to pixels of the given size.
   static ParkedPixels FromPngFile(std::vector<uint8_t> file, int width, int height);
   // The source's pixels with `derive` applied to them in place; `derive`
@@ -151,12 +152,13 @@ class Bitmap {
 
 // Reads drawings of one size one after the other into the same memory, for
 // one thread: the pixels, there to be measured at once, and what the drawing
-// is kept as: its PNG file when the quick path read it (no larger than its
-// packed pixels, and nothing to make), its packed pixels otherwise.
+// is kept as: the smaller of its PNG file (when the quick path read it) and
+// its packed pixels.
 class DrawingReader {
  public:
-  // Takes the memory for the pixels and their decoding at once; throws
-  // std::bad_alloc when there is none.
+  // Takes the memory for the pixels and their decoding at once, without
+  // touching it: its pages are made as the reader first writes them, on the
+  // thread that reads. Throws std::bad_alloc when there is none.
   DrawingReader(int width, int height);
   ~DrawingReader();
   DrawingReader(const DrawingReader&) = delete;
@@ -166,6 +168,8 @@ class DrawingReader {
   // Pixels(): the pixels FromFile gives. Null when it is no regular file,
   // cannot be read, or its image has another size than the reader's, which
   // the file's header tells before any pixel is decoded where it can.
+  // Throws std::bad_alloc when memory runs out before a drawing is read and
+  // kept.
   Bitmap::ParkedPixels Read(const QByteArray& localPath);
   // Makes kept pixels again in Pixels(), as Bitmap::Unpack does, in the
   // reader's own memory; false when they cannot be made.
@@ -173,15 +177,22 @@ class DrawingReader {
   // The pixels of the last file read or pixels made, which the caller may
   // change.
   QImage& Pixels() { return pixels_; }
+  // Whether a drawing the quick path read is kept as its packed pixels
+  // where they take less memory than its file (on at first), or always as
+  // its file: packing costs half as long again as the reading.
+  void PackWhereSmaller(bool on) { packWhereSmaller_ = on; }
 
  private:
   QImage Wrap();
+  // What a drawing the quick path read into Pixels() is kept as.
+  Bitmap::ParkedPixels Kept(std::vector<uint8_t> file) const;
 
   int width_;
   int height_;
-  std::vector<uint8_t> memory_;
+  std::unique_ptr<uint8_t[]> memory_;
   QImage pixels_;
   std::unique_ptr<class PngScratch> png_;
+  bool packWhereSmaller_ = true;
 };
 
 // The largest file read as a drawing. A drawing's file is far smaller even

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -68,6 +69,25 @@ TEST(Document, OpensFilesWithTheChartLoadedAndANewDocumentEmptiesTheSet) {
   EXPECT_EQ(doc.m_nCurrent, 0u);
   EXPECT_EQ(doc.m_nMaxFrequency + doc.m_nMaxFrequencyCS + doc.m_nMaxFrequencyNonCS, 0);
   EXPECT_EQ(view.layouts, 2);
+}
+
+TEST(Document, EachDocumentHasAMaskAndABlankChartOfItsOwn) {
+  // What another document does to its chart (a run colours it into the
+  // map) or its mask reaches no other, nor the next new document.
+  CVarenkoDoc first;
+  CVarenkoDoc second;
+  ASSERT_TRUE(first.OnNewDocument() && second.OnNewDocument());
+  const QImage blank = Bitmap::FromResource(324)->Image().copy();
+  const QImage mask = Bitmap::FromResource(323)->Image().copy();
+  for (Bitmap* bitmap : {first.m_pFinalImage.get(), first.m_pBodyMask.get()}) {
+    const Bitmap::Lock lock = bitmap->LockBits();
+    ASSERT_TRUE(lock.ok());
+    std::memset(lock.data().Row(1000), 0, 4 * 3508);
+  }
+  EXPECT_TRUE(second.m_pFinalImage->Image() == blank && second.m_pBodyMask->Image() == mask);
+  ASSERT_TRUE(first.OnNewDocument());
+  EXPECT_TRUE(first.m_pFinalImage->Image() == blank && first.m_pBodyMask->Image() == mask);
+  EXPECT_EQ(first.m_nBodyPixels, kChartBody);
 }
 
 TEST(Document, ProcessingFollowsANewBodyMaskOfTheSameSize) {

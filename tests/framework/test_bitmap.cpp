@@ -3,6 +3,7 @@
 #include "framework/readyahead.h"
 #include "tests/support/testsupport.h"
 
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QTest>
@@ -224,6 +225,34 @@ TEST(DrawingReader, ReadsWhatFromFileReadsWhenTheSizeIsTheReaders) {
     const QImage expected = Bitmap::FromFile(file.path)->Image();
     EXPECT_EQ(reader.Pixels(), expected);
     EXPECT_EQ(Bitmap::FromParked(kept)->Image(), expected);
+  }
+}
+
+TEST(DrawingReader, KeepsADrawingAsTheSmallerOfItsFileAndItsPackedPixels) {
+  // Grain whose rows come again twelve rows down, too far back for the
+  // file's compression and near enough for packing; grain alone, which
+  // packs no smaller than its file.
+  QImage repeating = Noise(1000, 600);
+  for (int y = 12; y < repeating.height(); ++y) {
+    std::memcpy(repeating.scanLine(y), repeating.constScanLine(y % 12), static_cast<size_t>(repeating.bytesPerLine()));
+  }
+  using Kind = Bitmap::PackedPixels::Kind;
+  const struct {
+    QString path;
+    bool packing;
+    Kind kind;
+  } files[] = {{SavePng(repeating, QStringLiteral("repeating.png")), true, Kind::kPacked},
+               {SavePng(repeating, QStringLiteral("repeating.png")), false, Kind::kPng},
+               {SavePng(Noise(1000, 600), QStringLiteral("grain.png")), true, Kind::kPng}};
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.path.toStdString() + (file.packing ? " packing" : ""));
+    DrawingReader reader(1000, 600);
+    if (!file.packing) reader.PackWhereSmaller(false);
+    const Bitmap::ParkedPixels kept = reader.Read(LocalPath(file.path));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->kind, file.kind);
+    EXPECT_LE(kept->bytes.size(), static_cast<size_t>(QFileInfo(file.path).size()));
+    EXPECT_TRUE(SameBytes(*Bitmap::FromParked(kept), Bitmap::FromFile(file.path)->Image()));
   }
 }
 
