@@ -229,12 +229,12 @@ TEST(DrawingReader, ReadsWhatFromFileReadsWhenTheSizeIsTheReaders) {
 }
 
 TEST(DrawingReader, KeepsADrawingAsTheSmallerOfItsFileAndItsPackedPixels) {
-  // Grain whose rows come again twelve rows down, too far back for the
-  // file's compression and near enough for packing; grain alone, which
-  // packs no smaller than its file.
-  QImage repeating = Noise(1000, 600);
-  for (int y = 12; y < repeating.height(); ++y) {
-    std::memcpy(repeating.scanLine(y), repeating.constScanLine(y % 12), static_cast<size_t>(repeating.bytesPerLine()));
+  // Grain whose rows come again six rows down, too far back for the file's
+  // compression and near enough for packing; grain alone, which packs no
+  // smaller than its file.
+  QImage repeating = Noise(2000, 300);
+  for (int y = 6; y < repeating.height(); ++y) {
+    std::memcpy(repeating.scanLine(y), repeating.constScanLine(y % 6), static_cast<size_t>(repeating.bytesPerLine()));
   }
   using Kind = Bitmap::PackedPixels::Kind;
   const struct {
@@ -243,10 +243,10 @@ TEST(DrawingReader, KeepsADrawingAsTheSmallerOfItsFileAndItsPackedPixels) {
     Kind kind;
   } files[] = {{SavePng(repeating, QStringLiteral("repeating.png")), true, Kind::kPacked},
                {SavePng(repeating, QStringLiteral("repeating.png")), false, Kind::kPng},
-               {SavePng(Noise(1000, 600), QStringLiteral("grain.png")), true, Kind::kPng}};
+               {SavePng(Noise(2000, 300), QStringLiteral("grain.png")), true, Kind::kPng}};
   for (const auto& file : files) {
     SCOPED_TRACE(file.path.toStdString() + (file.packing ? " packing" : ""));
-    DrawingReader reader(1000, 600);
+    DrawingReader reader(2000, 300);
     if (!file.packing) reader.PackWhereSmaller(false);
     const Bitmap::ParkedPixels kept = reader.Read(LocalPath(file.path));
     ASSERT_NE(kept, nullptr);
