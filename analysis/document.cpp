@@ -399,6 +399,9 @@ bool CVarenkoDoc::MeasureDrawings(const std::vector<QByteArray>& files, const st
   } catch (const std::bad_alloc&) {
   }
   m_bRunning = false;
+  // The workers' memory, freed, goes back to the system rather than staying
+  // with the allocator of the threads that used it.
+  ReturnFreedMemory();
   if (!measured) {
     // What was shown before stays.
     if (!m_pFinalImage) m_pFinalImage = std::move(chart);
@@ -442,6 +445,9 @@ bool CVarenkoDoc::MeasureOnWorkers(const std::vector<QByteArray>& files, const s
     loaded.push_back(original.Parked());
   }
   if (!reading) std::erase_if(m_vecAwake, [this](size_t i) { return i != m_nCurrent; });
+  // The memory of the pixels let go goes back for the workers, rather than
+  // waiting for the steps after the run.
+  Bitmap::DropSpare();
   // Each worker reads drawing after drawing into the same memory and keeps
   // frequency counts of its own. Only as many workers start as there is
   // memory for beside the drawings the run keeps, which take no more than

@@ -158,6 +158,13 @@ class SparePixels {
     }
     return QImage();
   }
+  void Clear() {
+    std::vector<QImage> dropped;
+    {
+      std::lock_guard lock(mutex_);
+      dropped.swap(spare_);
+    }
+  }
 
  private:
   static constexpr size_t kKept = 2;
@@ -239,6 +246,8 @@ bool Bitmap::Adopt(const ParkedPixels& pixels, QImage image) {
 }
 
 void Bitmap::Recycle(QImage image) { Spare().Give(std::move(image)); }
+
+void Bitmap::DropSpare() { Spare().Clear(); }
 
 namespace {
 

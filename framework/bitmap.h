@@ -100,6 +100,8 @@ class Bitmap {
   bool Adopt(const ParkedPixels& pixels, QImage image);
   // Keeps the memory of an image no longer wanted for pixels made later.
   static void Recycle(QImage image);
+  // Gives the memory kept for pixels made later back to the system.
+  static void DropSpare();
 
   // Identifies the pixels: it changes whenever they may have been written
   // (a LockBits), never when the bitmap is parked or brought back, and no

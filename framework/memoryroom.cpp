@@ -15,6 +15,9 @@
 #ifdef Q_OS_UNIX
 #include <sys/resource.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -149,4 +152,10 @@ void StartSharedThreads() {
   }
   std::unique_lock lock(meeting->mutex);
   meeting->arrived.wait_for(lock, kPatience, everyone);
+}
+
+void ReturnFreedMemory() {
+#ifdef __GLIBC__
+  malloc_trim(0);
+#endif
 }

@@ -27,3 +27,8 @@ inline constexpr size_t kThreadAddressSpace = size_t{72} << 20;
 // Starts every thread of the pool now, and keeps them for the life of the
 // program; where the address space is limited, the pool is kept smaller.
 void StartSharedThreads();
+
+// Gives the memory that was freed back to the system where the C library
+// keeps it for later allocations (the arenas of threads that have finished
+// their work); nothing where it cannot.
+void ReturnFreedMemory();
