@@ -1,4 +1,5 @@
 #include "analysis/document.h"
+#include "bench/drawings.h"
 #include "framework/bitmap.h"
 #include "framework/prompts.h"
 
@@ -10,7 +11,6 @@
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -104,17 +104,6 @@ const DamagedFolder& Folder() {
   return *folder;
 }
 
-// The process's peak resident memory, started afresh from what is resident
-// now (Linux).
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-double PeakMegabytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-  }
-  return 0;
-}
-
 // Open Folder over the folder: time, the drawings kept (1) and the peak.
 void BM_DamagedFolderRun(benchmark::State& state) {
   const QString folder = Folder().dir.path();
@@ -129,7 +118,7 @@ void BM_DamagedFolderRun(benchmark::State& state) {
     kept = doc.m_vecOriginal.size();
   }
   state.counters["kept"] = static_cast<double>(kept);
-  state.counters["peak_MB"] = PeakMegabytes();
+  state.counters["peak_MB"] = StatusMegabytes("VmHWM");
 }
 BENCHMARK(BM_DamagedFolderRun)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -140,7 +129,7 @@ void BM_DamagedFileOpen(benchmark::State& state) {
   state.SetLabel(QDir(path).dirName().toStdString());
   ResetPeak();
   for (auto _ : state) benchmark::DoNotOptimize(Bitmap::FromFile(path));
-  state.counters["peak_MB"] = PeakMegabytes();
+  state.counters["peak_MB"] = StatusMegabytes("VmHWM");
 }
 BENCHMARK(BM_DamagedFileOpen)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 

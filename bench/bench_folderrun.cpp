@@ -19,7 +19,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -83,18 +82,6 @@ BENCHMARK(BM_FolderRun)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-
-// A line of /proc/self/status in megabytes (VmRSS, VmHWM), or -1.
-double StatusMegabytes(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
-  }
-  return -1.0;
-}
-
-// Starts the peak resident memory (VmHWM) again from what is resident now.
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // The peak resident memory of the process while it runs Open Folder over n
 // drawings of a kind (as for the folder run), with the smart area off (smart 0)

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <new>
 
@@ -152,3 +153,13 @@ bool PngInflater::Inflate(const QString& path) {
              LIBDEFLATE_SUCCESS &&
          made == rows.size();
 }
+
+double StatusMegabytes(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
+  }
+  return -1.0;
+}
+
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct libdeflate_decompressor;
@@ -46,3 +47,8 @@ class PngInflater {
   libdeflate_decompressor* inflater_;
   std::vector<uint8_t> data_;
 };
+
+// A line of /proc/self/status in megabytes (VmRSS, VmHWM), or -1.
+double StatusMegabytes(const std::string& key);
+// Starts the peak resident memory (VmHWM) again from what is resident now.
+void ResetPeak();
