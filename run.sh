@@ -4,10 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 . tools/packages.sh
+. tools/release.sh
 varenko_install_packages
+varenko_build_release
 
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DVARENKO_BUILD_TESTS=OFF -DVARENKO_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release --target varenko
-
-exec build/release/shell/varenko "$@"
+exec "$VARENKO_RELEASE_DIR/shell/varenko" "$@"

@@ -38,6 +38,13 @@ if command -v clang-format >/dev/null 2>&1; then
 fi
 
 run_suite build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# The program as ./run.sh builds and starts it, with its guide beside it.
+echo "== The program as ./run.sh builds it =="
+. tools/release.sh
+varenko_build_release
+[ -s "$VARENKO_RELEASE_DIR/shell/Varenko_Application_Guide.pdf" ] ||
+  { echo "./run.sh builds the program without its guide" >&2; exit 1; }
 if [ "$sanitize" -eq 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
   export ASAN_OPTIONS=detect_leaks=0
