@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QToolBar>
 
+#include <utility>
+
 CCustomizeDialog::CCustomizeDialog(CMainFrame& frame)
     : QDialog(&frame), m_frame(frame), m_bars(new QListWidget), m_commands(new QListWidget), m_newName(new QLineEdit) {
   setWindowTitle(QStringLiteral("Customize"));
@@ -72,21 +74,28 @@ QToolBar* CCustomizeDialog::SelectedBar() const {
 }
 
 void CCustomizeDialog::FillBars() {
-  m_filling = true;
-  const int row = std::max(0, m_bars->currentRow());
-  m_bars->clear();
-  for (QToolBar* bar : m_frame.ToolBars()) {
-    auto* item = new QListWidgetItem(bar->windowTitle(), m_bars);
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(bar->isVisibleTo(&m_frame) || bar->isVisible() ? Qt::Checked : Qt::Unchecked);
+  {
+    // Emptying the list changes its current row, which refills the command
+    // list: the flag is put back as it was, not cleared, so that the boxes
+    // of the bars being listed never reach their bars.
+    const bool filling = std::exchange(m_filling, true);
+    const int row = std::max(0, m_bars->currentRow());
+    m_bars->clear();
+    for (QToolBar* bar : m_frame.ToolBars()) {
+      // Each box is ticked as its bar shows before it joins the list.
+      auto* item = new QListWidgetItem(bar->windowTitle());
+      item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+      item->setCheckState(bar->isVisibleTo(&m_frame) ? Qt::Checked : Qt::Unchecked);
+      m_bars->addItem(item);
+    }
+    m_bars->setCurrentRow(std::min(row, m_bars->count() - 1));
+    m_filling = filling;
   }
-  m_filling = false;
-  m_bars->setCurrentRow(std::min(row, m_bars->count() - 1));
   FillCommands();
 }
 
 void CCustomizeDialog::FillCommands() {
-  m_filling = true;
+  const bool filling = std::exchange(m_filling, true);
   m_commands->clear();
   QToolBar* bar = SelectedBar();
   for (unsigned id : CMainFrame::ButtonCommands()) {
@@ -98,7 +107,7 @@ void CCustomizeDialog::FillCommands() {
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(bar != nullptr && bar->actions().contains(command) ? Qt::Checked : Qt::Unchecked);
   }
-  m_filling = false;
+  m_filling = filling;
 }
 
 void CCustomizeDialog::OnNewToolBar() {

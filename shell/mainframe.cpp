@@ -357,6 +357,10 @@ QToolBar* CMainFrame::AddUserToolBar(const QString& name) {
   bar->setAllowedAreas(Qt::AllToolBarAreas);
   addToolBar(Qt::TopToolBarArea, bar);
   AddCustomizeButton(bar);
+  // Shown from the start: a bar added to a window on the screen would be
+  // shown only at the next layout, and saved before that as hidden. A
+  // restored bar then takes the visibility it was saved with.
+  bar->show();
   m_userToolBars << bar;
   return bar;
 }
@@ -491,26 +495,27 @@ void CMainFrame::OnViewStatusBar() { m_wndStatusBar->setVisible(!m_wndStatusBar-
 
 void CMainFrame::OnUpdateViewStatusBar(CmdUI* ui) { ui->SetCheck(m_wndStatusBar->isVisibleTo(this) ? 1 : 0); }
 
-void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
-  // While a run is at work nothing can be opened, and the cursor says so.
-  if (event->mimeData()->hasUrls() && !m_document.IsRunning()) {
-    event->acceptProposedAction();
-  } else {
+bool CMainFrame::AcceptFileDrop(QDropEvent* event) const {
+  // The window only reads what is dropped: the drop is always a copy, so
+  // that no source takes it for a move and deletes the user's file. A
+  // source that does not allow copying gets no drop, and neither does any
+  // source while a run is at work, with the cursor saying so.
+  if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction) || m_document.IsRunning()) {
     event->ignore();
+    return false;
   }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  return true;
 }
 
-void CMainFrame::dragMoveEvent(QDragMoveEvent* event) {
-  if (m_document.IsRunning()) event->ignore();
-}
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrop(event); }
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrop(event); }
 
 void CMainFrame::dropEvent(QDropEvent* event) {
-  if (m_document.IsRunning()) {
-    event->ignore();
-    return;
-  }
+  if (!AcceptFileDrop(event)) return;
   const QList<QUrl> urls = event->mimeData()->urls();
-  event->acceptProposedAction();
   activateWindow();
   for (const QUrl& url : urls) {
     if (url.isLocalFile() && TheApp() != nullptr) TheApp()->OpenDocumentFile(url.toLocalFile());

@@ -10,6 +10,7 @@
 class CVarenkoDoc;
 class CVarenkoView;
 class LockKeysWatcher;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -88,6 +89,8 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   void StartButtonDrag(QToolBar* bar, QAction* action);
   bool DropButton(QToolBar* bar, QDropEvent* event);
   QAction* CustomizeButtonAction(QToolBar* bar) const;
+  // Accepts a drag or drop of files as a copy where it may be taken.
+  bool AcceptFileDrop(QDropEvent* event) const;
 
   CVarenkoDoc& m_document;
   CVarenkoView* m_pView = nullptr;

@@ -394,8 +394,45 @@ TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   });
   QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(300, 5), Frame().MenuBar()->mapToGlobal(QPoint(300, 5)));
   QApplication::sendEvent(Frame().MenuBar(), &click);
-  EXPECT_EQ(items, (QStringList{"Standard", "", "Customize..."}));
+  QStringList bars;
+  for (QToolBar* bar : Frame().ToolBars()) bars << bar->windowTitle();
+  EXPECT_EQ(items, (bars + QStringList{"", "Customize..."}));
+  EXPECT_EQ(bars.value(0), "Standard");
   Frame().ToolBar()->show();
+}
+
+// A dropped file is only read: whatever the source proposes, the window
+// takes it as a copy, or not at all where copying is not allowed.
+TEST_F(MainWindow, DroppedFilesAreTakenAsACopyOrNotAtAll) {
+  const QString dropped = MakeDrawing("copied.png");
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(dropped)});
+  const struct {
+    Qt::DropActions allowed;
+    Qt::KeyboardModifiers keys;  // Shift proposes a move
+    bool taken;
+  } cases[] = {
+      {Qt::CopyAction, Qt::NoModifier, true},
+      {Qt::CopyAction | Qt::MoveAction, Qt::ShiftModifier, true},
+      {Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::AltModifier, true},
+      {Qt::MoveAction, Qt::ShiftModifier, false},
+      {Qt::MoveAction | Qt::LinkAction, Qt::NoModifier, false},
+  };
+  for (const auto& drop : cases) {
+    ASSERT_TRUE(started_->app.OpenDocumentFile(MakeDrawing("before.png")));
+    QDragEnterEvent enter(QPoint(10, 10), drop.allowed, &mime, Qt::LeftButton, drop.keys);
+    QDragMoveEvent move(QPoint(20, 20), drop.allowed, &mime, Qt::LeftButton, drop.keys);
+    QDropEvent release(QPointF(20, 20), drop.allowed, &mime, Qt::LeftButton, drop.keys);
+    for (QDropEvent* event : std::initializer_list<QDropEvent*>{&enter, &move, &release}) {
+      QApplication::sendEvent(&Frame(), event);
+      EXPECT_EQ(event->isAccepted(), drop.taken) << drop.allowed << event->type();
+      if (drop.taken) {
+        EXPECT_EQ(event->dropAction(), Qt::CopyAction) << drop.allowed << event->type();
+      }
+    }
+    EXPECT_EQ(Doc().m_vecFileName.at(0).endsWith("copied.png"), drop.taken) << drop.allowed;
+    EXPECT_TRUE(QFileInfo::exists(dropped));
+  }
 }
 
 // A message given while no window is active, as right after a file dialog
@@ -518,6 +555,48 @@ TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTh
     EXPECT_EQ(started.frame().toolBarArea(pane), Qt::TopToolBarArea);
     EXPECT_LT(pane->geometry().bottom(), started.frame().ToolBar()->geometry().top());
   }
+}
+
+// A new bar shows beside the others, which keep the visibility they had, in
+// the window and in the dialog's boxes; the next start shows what showed.
+TEST(MainWindowStart, ANewToolBarShowsAndLeavesTheOthersAsTheyWereNowAndAfterARestart) {
+  Profile::Instance().Settings().clear();
+  auto shown = [](CMainFrame& frame) {
+    std::map<std::string, bool> bars;
+    for (QToolBar* bar : frame.ToolBars()) bars[bar->windowTitle().toStdString()] = bar->isVisibleTo(&frame);
+    return bars;
+  };
+  auto ticked = [](CCustomizeDialog& dialog) {
+    std::map<std::string, bool> boxes;
+    for (int i = 0; i < dialog.BarList()->count(); ++i) {
+      boxes[dialog.BarList()->item(i)->text().toStdString()] = dialog.BarList()->item(i)->checkState() == Qt::Checked;
+    }
+    return boxes;
+  };
+  std::map<std::string, bool> expected{{"Standard", true}};
+  {
+    Started started;
+    started.frame().show();
+    CCustomizeDialog dialog(started.frame());
+    dialog.show();
+    QApplication::processEvents();
+    for (const std::string name : {"", "Mine", "Later"}) {
+      if (name == "Later") {  // hidden by the user first
+        dialog.BarList()->item(0)->setCheckState(Qt::Unchecked);
+        expected["Standard"] = false;
+      }
+      dialog.NewBarName()->setText(QString::fromStdString(name));
+      dialog.OnNewToolBar();
+      expected[name.empty() ? "Custom " + std::to_string(expected.size()) : name] = true;
+      EXPECT_EQ(shown(started.frame()), expected) << name;
+      EXPECT_EQ(ticked(dialog), expected) << name;
+    }
+    QToolBar* mine = started.frame().ToolBars()[2];
+    EXPECT_EQ(started.frame().toolBarArea(mine), Qt::TopToolBarArea);
+    EXPECT_FALSE(started.frame().toolBarBreak(mine));
+  }
+  Started started;
+  EXPECT_EQ(shown(started.frame()), expected);
 }
 
 // Button lists edited by hand, without the quotes the program writes, read
