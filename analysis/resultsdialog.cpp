@@ -48,10 +48,12 @@ CDlgResults::CDlgResults(CVarenkoDoc* doc, QWidget* parent) : QDialog(parent, Fi
   m_edit->setGeometry(units.ToPixels(7, 152, 295, 129));
   m_edit->setReadOnly(true);
   m_edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // The box has no scroll bars. The report has more lines than it shows in
+  // most fonts: the keys move a caret through it, and the text scrolls to
+  // keep the caret in view, as the wheel scrolls it too.
   m_edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  // The report has up to seventeen lines, more than the box shows in most
-  // fonts: a scroll bar appears when they do not fit.
-  m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  m_edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   setFixedSize(units.ToPixels(0, 0, 309, 307).size());
   // Tab order: OK, Export, the list, the report.
   setTabOrder(m_ok, m_export);

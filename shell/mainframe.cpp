@@ -249,6 +249,7 @@ void CMainFrame::BuildMenuBar() {
   });
   addToolBar(Qt::TopToolBarArea, m_wndMenuBarPane);
   addToolBarBreak(Qt::TopToolBarArea);
+  m_wndMenuBarPane->installEventFilter(this);
   UpdateRecentFiles(nullptr);
   // Shortcuts of commands that have no menu item.
   for (const res::Accelerator& accelerator : res::Accelerators()) SetUpAction(accelerator.id, "");
@@ -531,9 +532,29 @@ void CMainFrame::WatchButtons(QToolBar* bar) {
   }
 }
 
+void CMainFrame::DecorateFloatingBar(QToolBar* bar) {
+  // A bar being dragged is left alone until it is let go.
+  if (!bar->isFloating() || QGuiApplication::mouseButtons() != Qt::NoButton) return;
+  // A floating bar is a small window with its title and, but for the menu
+  // bar, which must stay, a button that closes it. Docked, it has neither.
+  Qt::WindowFlags flags = Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (bar != m_wndMenuBarPane) flags |= Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint;
+  if (bar->windowFlags() == flags) return;
+  const bool shown = bar->isVisible();
+  const QRect place = bar->geometry();
+  bar->setWindowFlags(flags);
+  bar->setGeometry(place);
+  if (shown) bar->show();
+}
+
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (auto* bar = qobject_cast<QToolBar*>(watched)) {
-    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+    if (event->type() == QEvent::Show) {
+      // A bar's window flags change with each float, dock and drag, which
+      // hides it, and it is shown again once they have changed: a bar that
+      // floats is decorated as soon as it shows.
+      QTimer::singleShot(0, bar, [this, bar] { DecorateFloatingBar(bar); });
+    } else if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
       auto* drag = static_cast<QDragMoveEvent*>(event);
       if (drag->mimeData()->hasFormat(QLatin1String(kButtonMime))) {
         drag->acceptProposedAction();

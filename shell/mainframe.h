@@ -89,6 +89,8 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   void StartButtonDrag(QToolBar* bar, QAction* action);
   bool DropButton(QToolBar* bar, QDropEvent* event);
   QAction* CustomizeButtonAction(QToolBar* bar) const;
+  // Gives a floating bar its title as a window of its own.
+  void DecorateFloatingBar(QToolBar* bar);
   // Accepts a drag or drop of files as a copy where it may be taken.
   bool AcceptFileDrop(QDropEvent* event) const;
 

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -179,6 +180,35 @@ TEST_F(Results, TabVisitsEachControlOnceAndEnterOrEscapeEndTheDialog) {
     }
     EXPECT_EQ(now, expected) << from << " " << key;
   }
+}
+
+// The report's box has no scroll bars; the keys reach every line of it.
+TEST_F(Results, TheReportShowsNoScrollBarAndItsLinesAreReachedByTheKeys) {
+  Fill({100, 200, 300}, 1000, {3, 2, 1});
+  CDlgResults dialog(&doc_);
+  dialog.OnInitDialog();
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  QPlainTextEdit* report = dialog.m_edit;
+  ASSERT_GE(report->document()->blockCount(), 14);
+  EXPECT_FALSE(report->verticalScrollBar()->isVisible() || report->horizontalScrollBar()->isVisible());
+  report->setFocus();
+  const QScrollBar* bar = report->verticalScrollBar();
+  // A key, how many times, and where the text then stands.
+  const std::tuple<Qt::Key, Qt::KeyboardModifiers, int, const char*> keys[] = {
+      {Qt::Key_End, Qt::ControlModifier, 1, "end"}, {Qt::Key_Home, Qt::ControlModifier, 1, "start"},
+      {Qt::Key_PageDown, Qt::NoModifier, 1, "end"}, {Qt::Key_PageUp, Qt::NoModifier, 1, "start"},
+      {Qt::Key_Down, Qt::NoModifier, 20, "end"},    {Qt::Key_Up, Qt::NoModifier, 20, "start"}};
+  for (const auto& [key, modifiers, times, where] : keys) {
+    for (int i = 0; i < times; ++i) QTest::keyClick(report, key, modifiers);
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value() == 0                ? "start"
+              : bar->value() == bar->maximum() ? "end"
+                                               : "between",
+              std::string(where))
+        << key;
+  }
+  EXPECT_TRUE(report->isReadOnly());
 }
 
 TEST_F(Results, ExportWritesTheFileWholeOrKeepsTheOldOne) {

@@ -613,8 +613,16 @@ TEST(MainWindowStart, ToolBarsEditedByHandKeepTheirButtons) {
   EXPECT_EQ(Buttons(started.frame().ToolBars()[1]), (std::vector<unsigned>{res::ID_APP_ABOUT, res::ID_PROGRAM_GUIDE}));
 }
 
-// A tool bar left floating comes back shown, wholly on the screen and at
-// the size its buttons need, also when it was saved off the screen and huge.
+// A floating bar is a window with its title and a button that closes it.
+bool Captioned(QToolBar* bar) {
+  const Qt::WindowFlags flags = bar->windowFlags();
+  return bar->isWindow() && bar->isVisible() && bar->windowTitle() == "Standard" && (flags & Qt::WindowTitleHint) &&
+         (flags & Qt::WindowCloseButtonHint) && !(flags & Qt::FramelessWindowHint);
+}
+
+// A tool bar left floating comes back shown, with its title, wholly on the
+// screen and at the size its buttons need, also when it was saved off the
+// screen and huge.
 TEST(MainWindowStart, AFloatingToolBarComesBackShownOnTheScreenAtItsOwnSize) {
   Profile::Instance().Settings().clear();
   for (bool misplaced : {false, true}) {
@@ -629,6 +637,8 @@ TEST(MainWindowStart, AFloatingToolBarComesBackShownOnTheScreenAtItsOwnSize) {
         QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, handle + QPoint(50, 300));
       }
       ASSERT_TRUE(bar->isFloating());
+      QApplication::processEvents();
+      EXPECT_TRUE(Captioned(bar)) << bar->windowFlags();
       if (misplaced) bar->setGeometry(5000, -3000, 20000, 20000);
       started.frame().close();  // then, as the program quits, the others
       QApplication::closeAllWindows();
@@ -638,6 +648,12 @@ TEST(MainWindowStart, AFloatingToolBarComesBackShownOnTheScreenAtItsOwnSize) {
     EXPECT_TRUE(bar->isFloating() && bar->isVisible()) << misplaced;
     EXPECT_TRUE(bar->screen()->availableGeometry().contains(bar->geometry())) << misplaced;
     EXPECT_EQ(bar->size(), bar->sizeHint()) << misplaced;
+    QApplication::processEvents();
+    EXPECT_TRUE(Captioned(bar)) << bar->windowFlags();
+    // Docked again, it is part of the window, with no title of its own.
+    started.frame().addToolBar(Qt::TopToolBarArea, bar);
+    QApplication::processEvents();
+    EXPECT_FALSE(bar->isWindow() || bar->isHidden()) << bar->windowFlags();
   }
 }
 
