@@ -178,12 +178,16 @@ struct Job {
   int passes;
   Layout layout;
   uint32_t table[256];
+  int colours;  // how many entries of the table a pixel may index
 };
 
-void WidenRow(uint8_t* line, int width, Layout layout, const uint32_t* table) {
+// False when a pixel indexes the table at or past `colours`: a palette
+// file whose pixels use entries its palette does not have is invalid.
+bool WidenRow(uint8_t* line, int width, Layout layout, const uint32_t* table, int colours) {
+  int highest = 0;
   switch (layout) {
     case Layout::kOpaque:
-      return;
+      return true;
     case Layout::kAlpha:
       for (int x = 0; x < width; ++x) {
         uint32_t pixel;
@@ -191,21 +195,25 @@ void WidenRow(uint8_t* line, int width, Layout layout, const uint32_t* table) {
         pixel |= kFullAlpha;
         std::memcpy(line + 4 * x, &pixel, 4);
       }
-      return;
+      return true;
     case Layout::kBytes:
       // From the right, so no source byte is overwritten before it is read.
       for (int x = width - 1; x >= 0; --x) {
+        highest = std::max<int>(highest, line[x]);
         const uint32_t pixel = table[line[x]];
         std::memcpy(line + 4 * x, &pixel, 4);
       }
-      return;
+      return highest < colours;
     case Layout::kBits:
       for (int x = width - 1; x >= 0; --x) {
-        const uint32_t pixel = table[(line[x >> 3] >> (7 - (x & 7))) & 1];
+        const int bit = (line[x >> 3] >> (7 - (x & 7))) & 1;
+        highest = std::max(highest, bit);
+        const uint32_t pixel = table[bit];
         std::memcpy(line + 4 * x, &pixel, 4);
       }
-      return;
+      return highest < colours;
   }
+  return false;
 }
 
 void GreyTable(uint32_t* table, int colours) {
@@ -280,13 +288,12 @@ bool SetUpRows(Job& job, png_uint_32 width, png_uint_32 height) {
     png_get_IHDR(png, info, nullptr, nullptr, &bitDepth, nullptr, nullptr, nullptr, nullptr);
     png_get_PLTE(png, info, &palette, &paletteSize);
     // Transparency only sets the alpha of palette entries, which is dropped.
-    for (int i = 0; i < 256; ++i) {
-      const png_color& c = palette[i < paletteSize ? i : 0];
+    // A pixel that indexes past the palette makes the file invalid.
+    for (int i = 0; i < paletteSize; ++i) {
+      const png_color& c = palette[i];
       job.table[i] = kFullAlpha | uint32_t{c.red} << 16 | uint32_t{c.green} << 8 | uint32_t{c.blue};
     }
-    // A two-colour image starts black and white; a palette of one colour
-    // gives only the first, and the second stays white.
-    if (bitDepth == 1 && paletteSize < 2) job.table[1] = kWhite;
+    job.colours = paletteSize;
     png_set_bgr(png);
     job.layout = bitDepth == 1 ? Layout::kBits : Layout::kBytes;
   } else {
@@ -350,7 +357,7 @@ bool DecodeRows(Job& job) {
       uchar* line = bits + static_cast<qsizetype>(y) * stride;
       png_read_row(png, line, nullptr);
       // Rows of an interlaced file are complete only after the last pass.
-      if (last) WidenRow(line, static_cast<int>(width), job.layout, job.table);
+      if (last && !WidenRow(line, static_cast<int>(width), job.layout, job.table, job.colours)) return false;
     }
   }
   // The chunks after the image are read as leniently as ever.
@@ -448,7 +455,7 @@ QImage ReadPngAsRgb32(QIODevice& device, int allocationLimitMb, QImage scratch) 
   png_set_read_user_transform_fn(handles.png, OnRowDecoded);
 
   QImage image = std::move(scratch);
-  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, Layout::kOpaque, {}};
+  Job job{handles.png, handles.info, handles.end, allocationLimitMb, &image, 1, Layout::kOpaque, {}, 256};
   if (!DecodeGuarded(job)) return QImage();
 
   image.setDotsPerMeterX(static_cast<int>(png_get_x_pixels_per_meter(handles.png, handles.info)));

@@ -18,11 +18,11 @@
 //
 // A null image means the file is not read: a size whose 32-bit image exceeds
 // allocationLimitMb megabytes (0 for no limit; refused before anything is
-// allocated), and any file that does not decode cleanly to its end. What a
-// damaged file can cost is bounded by its own bytes: a chunk that claims
-// more data than the file holds ends the reading at its header, and image
-// data that goes on after the image is complete ends it before it is
-// inflated.
+// allocated), a palette file whose pixels index past its palette, and any
+// file that does not decode cleanly to its end. What a damaged file can
+// cost is bounded by its own bytes: a chunk that claims more data than the
+// file holds ends the reading at its header, and image data that goes on
+// after the image is complete ends it before it is inflated.
 //
 // The device is open for reading at the file's start. It is read from there
 // on, possibly past the end of the PNG data, and left open.

@@ -38,6 +38,11 @@ uint32_t BigEndian(const uint8_t* p) {
 
 bool IsType(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
 
+// Whether a chunk type is four ASCII letters, as every valid one is.
+bool IsLetters(const uint8_t* type) {
+  return std::all_of(type, type + 4, [](uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
+}
+
 enum ColourType : uint8_t { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 
 int BytesPerPixel(uint8_t colourType) {
@@ -123,6 +128,9 @@ bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScra
     const uint8_t* type = chunk->type;
     const uint8_t* body = chunk->body;
     const uint32_t length = chunk->length;
+    // A type that is no four letters makes the file invalid, which the
+    // thorough way refuses.
+    if (!IsLetters(type)) return false;
     const bool isData = IsType(type, "IDAT");
     if (dataStarted && !isData) dataEnded = true;
     if (isData) {

@@ -191,6 +191,7 @@ RowIsa WidestRowIsa() {
 
 int UnfilterPngRows(uint8_t* row, [[maybe_unused]] uint8_t* next, const uint8_t* prior, size_t length, int bpp,
                     RowIsa isa) {
+  if (bpp < 1 || bpp > 8 || length == 0 || length % static_cast<size_t>(bpp) != 0) return 0;
   switch (isa) {
 #if defined(VARENKO_ROWS_X86)
     case RowIsa::kSse2:
@@ -207,6 +208,7 @@ int UnfilterPngRows(uint8_t* row, [[maybe_unused]] uint8_t* next, const uint8_t*
 
 bool ExpandPngRow(const uint8_t* row, uint8_t* out, size_t width, int bpp, const uint32_t* table, int tableSize,
                   RowIsa isa) {
+  if (bpp < 1 || bpp > 4) return false;
   if (bpp < 3) return scalar::ExpandIndexed(row, out, width, static_cast<size_t>(bpp), table, tableSize);
   // The wider sets do the pixels they can in whole vectors and leave the
   // last few to the plain loop.

@@ -19,10 +19,11 @@ RowIsa WidestRowIsa();
 
 // Undoes the filter of a row in place, and of the row after it too where
 // the two together go quicker. `row` and `next` (null after the last row)
-// are each a filter type byte followed by `length` bytes, a whole number of
-// pixels of `bpp` bytes (1 to 4); `prior` is the row above, already undone
+// are each a filter type byte followed by `length` bytes, one or more whole
+// pixels of `bpp` bytes (1 to 8); `prior` is the row above, already undone
 // (zeros above the first row). Returns how many rows were undone: none for
-// a filter type PNG does not have.
+// a filter type PNG does not have, or a pixel size or length that is not
+// as said.
 int UnfilterPngRows(uint8_t* row, uint8_t* next, const uint8_t* prior, size_t length, int bpp,
                     RowIsa isa = WidestRowIsa());
 
@@ -30,6 +31,6 @@ int UnfilterPngRows(uint8_t* row, uint8_t* next, const uint8_t* prior, size_t le
 // Four bytes a pixel are red, green, blue and an alpha that is dropped; three
 // are red, green and blue; one (grey or palette) and two (grey with alpha)
 // stand for the entry of `table` their first byte indexes. False when an
-// index lies at or beyond `tableSize`.
+// index lies at or beyond `tableSize`, and for any other pixel size.
 bool ExpandPngRow(const uint8_t* row, uint8_t* out, size_t width, int bpp, const uint32_t* table, int tableSize,
                   RowIsa isa = WidestRowIsa());

@@ -292,10 +292,13 @@ VARENKO_ROWS_TARGET bool UnfilterOne(uint8_t filter, uint8_t* row, const uint8_t
         case 3:
           UndoSub<3>(row, length);
           return true;
-        default:
+        case 4:
           UndoSub<4>(row, length);
           return true;
+        default:
+          break;
       }
+      break;
     case 2:
       UndoUp(row, prior, length);
       return true;
@@ -322,8 +325,9 @@ VARENKO_ROWS_TARGET bool UnfilterOne(uint8_t filter, uint8_t* row, const uint8_t
     default:
       break;
   }
-  // No filter, an unknown one, and Average and Paeth on one or two bytes a
-  // pixel (grey and palette drawings).
+  // No filter, an unknown one, Average and Paeth on one or two bytes a pixel
+  // (grey and palette drawings), and Sub, Average and Paeth on more than
+  // four.
   return scalar::Unfilter(filter, row, prior, length, bpp);
 }
 

@@ -63,10 +63,10 @@ std::vector<std::vector<uint8_t>> Undone(std::mt19937 random, const std::vector<
 class PngRows : public testing::TestWithParam<RowIsa> {};
 
 // Every filter type, one PNG does not have, and runs of Paeth rows (which
-// go two at a time) among others; every pixel size the quick path takes;
-// every width up to twenty pixels and longer ones of odd lengths; random
-// rows above, and rows of flat runs: each set undoes and expands them to
-// the plain loops' bytes.
+// go two at a time) among others; every pixel size PNG has (those of 16
+// bits a sample are undone but not expanded); every width up to twenty
+// pixels and longer ones of odd lengths; random rows above, and rows of flat
+// runs: each set undoes and expands them to the plain loops' bytes.
 TEST_P(PngRows, UndoAndExpandAsThePlainLoops) {
   const RowIsa isa = GetParam();
   if (!RowIsaRuns(isa)) GTEST_SKIP() << IsaName(isa) << " does not run on this processor or build";
@@ -79,7 +79,7 @@ TEST_P(PngRows, UndoAndExpandAsThePlainLoops) {
   std::mt19937 random(25);
   std::vector<uint32_t> table(256);
   for (uint32_t& entry : table) entry = static_cast<uint32_t>(random()) | 0xFF000000u;
-  for (int bpp = 1; bpp <= 4; ++bpp) {
+  for (const int bpp : {1, 2, 3, 4, 6, 8}) {
     for (const size_t width : widths) {
       const size_t length = width * static_cast<size_t>(bpp);
       for (const bool runs : {false, true}) {
@@ -97,9 +97,33 @@ TEST_P(PngRows, UndoAndExpandAsThePlainLoops) {
         std::vector<uint8_t> want(4 * width);
         std::vector<uint8_t> got(4 * width);
         const bool wanted = ExpandPngRow(row.data(), want.data(), width, bpp, table.data(), tableSize, RowIsa::kScalar);
+        ASSERT_FALSE(bpp > 4 && wanted) << "expanded " << bpp << " bytes a pixel";
         ASSERT_EQ(ExpandPngRow(row.data(), got.data(), width, bpp, table.data(), tableSize, isa), wanted);
         ASSERT_EQ(got, want) << "expanded, bpp " << bpp << ", width " << width;
       }
+    }
+  }
+}
+
+// Pixel sizes PNG does not have, and rows of no pixel or of part of one:
+// every set refuses them before reading the row.
+TEST(PngRowsRefused, SizesNoRowOfAFileHas) {
+  const std::pair<int, size_t> rows[] = {{0, 8}, {-1, 8}, {9, 18}, {3, 0}, {3, 7}, {6, 9}, {8, 12}};
+  for (const RowIsa isa : {RowIsa::kScalar, RowIsa::kSse2, RowIsa::kSsse3, RowIsa::kAvx2}) {
+    if (!RowIsaRuns(isa)) continue;
+    for (const auto& [bpp, length] : rows) {
+      for (uint8_t filter = 0; filter <= 4; ++filter) {
+        std::vector<uint8_t> row(64, filter);
+        std::vector<uint8_t> next(64, filter);
+        const std::vector<uint8_t> prior(64, 1);
+        const int undone = UnfilterPngRows(row.data(), next.data(), prior.data(), length, bpp, isa);
+        EXPECT_EQ(undone, 0) << IsaName(isa) << ", bpp " << bpp << ", length " << length;
+      }
+    }
+    std::vector<uint8_t> out(64);
+    const std::vector<uint32_t> table(256);
+    for (const int bpp : {-1, 0, 5, 6, 8}) {
+      EXPECT_FALSE(ExpandPngRow(out.data(), out.data(), 4, bpp, table.data(), 256, isa)) << bpp;
     }
   }
 }

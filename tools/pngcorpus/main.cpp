@@ -276,15 +276,35 @@ QByteArray Header(quint32 width, quint32 height, int bitDepth, int colourType, b
   body[12] = static_cast<char>(interlaced ? 1 : 0);
   return QByteArray("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", body);
 }
-// A zlib stream of `size` zero bytes: rows of zeros (filter none, every
-// sample 0) for as much as they make.
-QByteArray Zeros(size_t size) {
-  const std::vector<Bytef> zeros(size);
-  uLongf length = compressBound(static_cast<uLong>(size));
+// The bytes as a zlib stream.
+QByteArray Compressed(const QByteArray& bytes) {
+  uLongf length = compressBound(static_cast<uLong>(bytes.size()));
   QByteArray stream(static_cast<qsizetype>(length), '\0');
-  compress2(reinterpret_cast<Bytef*>(stream.data()), &length, zeros.data(), static_cast<uLong>(size), 9);
+  compress2(reinterpret_cast<Bytef*>(stream.data()), &length, reinterpret_cast<const Bytef*>(bytes.constData()),
+            static_cast<uLong>(bytes.size()), 9);
   stream.resize(static_cast<qsizetype>(length));
   return stream;
+}
+// A zlib stream of `size` zero bytes: rows of zeros (filter none, every
+// sample 0) for as much as they make.
+QByteArray Zeros(size_t size) { return Compressed(QByteArray(static_cast<qsizetype>(size), '\0')); }
+// A drawing of the chart's size as an 8-bit palette file: every pixel the
+// page's index but for a 100 x 100 square of the mark's on the belly, where
+// every pixel is body; `before` and `after` go before and after the image
+// data.
+QByteArray ChartPalette(const QByteArray& palette, char page, char mark, const QByteArray& before = {},
+                        const QByteArray& after = {}) {
+  constexpr int kWidth = 3508;
+  constexpr int kHeight = 2480;
+  QByteArray rows;
+  for (int y = 0; y < kHeight; ++y) {
+    QByteArray row(kWidth + 1, page);
+    row[0] = 0;  // no filter
+    if (y >= 950 && y < 1050) row.replace(1 + 900, 100, QByteArray(100, mark));
+    rows += row;
+  }
+  return Header(kWidth, kHeight, 8, PNG_COLOR_TYPE_PALETTE) + Chunk("PLTE", palette) + before +
+         Chunk("IDAT", Compressed(rows)) + after + Chunk("IEND", {});
 }
 
 }  // namespace
@@ -480,6 +500,19 @@ int main(int argc, char** argv) {
   save("bomb_chart.png", Header(3508, 2480, 8, kRgb) + Chunk("IDAT", Zeros(size_t{64} << 20)) + Chunk("IEND", {}));
   save("bomb_interlaced.png",
        Header(37, 9, 16, kRgb, true) + Chunk("IDAT", Zeros(size_t{8} << 20)) + Chunk("IEND", {}));
+  // Files of the chart's size that are no valid PNG, though every chunk is
+  // intact: a chunk whose type holds a byte that is no letter (a digit, or
+  // one with the high bit set, before the image data; a space after it),
+  // beside a red square on white; and pixels that all index past the one
+  // entry of their palette.
+  const QByteArray whiteAndRed("\xFF\xFF\xFF\xFF\x00\x00", 6);
+  save("chunk_type_digit.png", ChartPalette(whiteAndRed, 0, 1, Chunk("ab1d", "x")));
+  save("chunk_type_high_byte.png", ChartPalette(whiteAndRed, 0, 1,
+                                                Chunk("\xE1"
+                                                      "bcd",
+                                                      "x")));
+  save("chunk_type_space.png", ChartPalette(whiteAndRed, 0, 1, {}, Chunk("ab d", "x")));
+  save("palette_index_past_end.png", ChartPalette(whiteAndRed.mid(3), 1, 1));
   // A damaged drawing that is whole but for the end chunk's checksum.
   save("drawing_rgb16_trns_without_end_crc.png", drawingDeep.left(drawingDeep.size() - 4));
   return ok ? 0 : 1;
