@@ -335,7 +335,13 @@ Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
     if (QSize(size->width, size->height) != wanted) return nullptr;
     const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
     const size_t room = pixels_.constBits() == memory_.get() ? PngScratch::RoomFor(width_, height_) : 0;
-    if (DecodePngFast(bytes, out, *png_, room)) return Kept(std::move(bytes));
+    size_t end = 0;
+    if (DecodePngFast(bytes, out, *png_, room, &end)) {
+      // Bytes after the end chunk are no part of the drawing and are not
+      // kept with it.
+      if (end < bytes.size()) bytes = std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(end));
+      return Kept(std::move(bytes));
+    }
   }
   // The thorough way, for every other file: the header first here too.
   QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), file->size());

@@ -98,7 +98,8 @@ std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file) {
   return PngSize{static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room) {
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room,
+                   size_t* end) {
   if (scratch.inflater_->handle == nullptr || !out.IsValid()) return false;
   const std::optional<PngSize> size = ReadPngSize(file);
   if (!size || size->width != out.width || size->height != out.height) return false;
@@ -223,5 +224,6 @@ bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScra
       prior = row + 1;
     }
   }
+  if (end != nullptr) *end = pos;
   return true;
 }

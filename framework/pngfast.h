@@ -44,7 +44,7 @@ class PngScratch {
   static size_t RoomFor(int width, int height);
 
  private:
-  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&, size_t);
+  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&, size_t, size_t*);
   struct Inflater;
   std::unique_ptr<Inflater> inflater_;
   std::vector<uint8_t> data_;      // the image data gathered from its chunks
@@ -56,5 +56,8 @@ class PngScratch {
 // red and 0xFF in every pixel, alpha dropped, as the thorough way gives. False
 // (and `out` in any state) for a file it declines. `room` bytes of the
 // caller's memory that follow the last row of `out` may be used for the
-// decoding, sparing memory of the scratch's own.
-bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room = 0);
+// decoding, sparing memory of the scratch's own. `end`, when given, is set
+// to how many bytes the PNG takes, up to the end of its end chunk: any
+// bytes after it are no part of the image.
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room = 0,
+                   size_t* end = nullptr);

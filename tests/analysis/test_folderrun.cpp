@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QLabel>
@@ -245,6 +246,23 @@ TEST_F(FolderRun, DamagedFilesOfTheChartsSizeAreLeftOutAtNoCost) {
   // Two workers' memory for a drawing and its counts, about 100 MB (more
   // under the address sanitizer).
   EXPECT_LT(peak.GrownMb(), 600);
+}
+
+TEST_F(FolderRun, BytesAfterADrawingsEndAreNotKept) {
+  // The same drawing twice, the second with 100 MB after its end chunk (a
+  // sparse file): the same count, and kept in no more than the drawing's
+  // own bytes.
+  const QString path = SavePng(ChartDrawing({kBelly}), "a.png", folder_);
+  const qint64 size = QFileInfo(path).size();
+  ASSERT_TRUE(QFile::copy(path, folder_ + "/b.png"));
+  ASSERT_TRUE(QFile::resize(folder_ + "/b.png", size + (qint64{100} << 20)));
+  Run(folder_);
+  ASSERT_EQ(doc_.m_vecFileName, (std::vector<QString>{"a.png", "b.png"}));
+  EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000}));
+  for (const auto& original : doc_.m_vecOriginal) {
+    ASSERT_NE(original->Parked(), nullptr);
+    EXPECT_LE(original->Parked()->bytes.size(), static_cast<size_t>(size));
+  }
 }
 
 // Everything a run leaves that a user or a later step can see.
