@@ -1,6 +1,8 @@
 #include "framework/bitmap.h"
 
 #include "framework/files.h"
+#include "framework/imageformat.h"
+#include "framework/jpegdecode.h"
 #include "framework/pngdecode.h"
 #include "framework/pngfast.h"
 #include "resources/resource.h"
@@ -282,13 +284,37 @@ ImageHeader ReadHeader(QIODevice& device) {
   return header;
 }
 
+// The whole file on the device, which is open at its start: the bytes of a
+// buffer as they are, or those read from a file no larger than a drawing's.
+std::optional<QByteArray> WholeFile(QIODevice& device) {
+  if (const auto* buffer = qobject_cast<const QBuffer*>(&device)) return buffer->data();
+  if (device.isSequential() || device.size() > kLargestDrawingFile) return std::nullopt;
+  QByteArray bytes = device.readAll();
+  if (bytes.size() != device.size()) return std::nullopt;
+  return bytes;
+}
+
 // Reads the image of the given format from the device's start.
 QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {
   if (!IsReadFormat(format) || !device.seek(0)) return QImage();
   // A PNG file is decoded straight into 32-bit pixels, or not at all.
   if (format == "png") return ReadPngAsRgb32(device, kImageAllocationLimitMb, std::move(scratch));
+  // Other formats are read whole, and refused when the image data their
+  // headers declare is not all there: their decoders would make up the
+  // missing rows and give a drawing with wrong counts.
+  const std::optional<QByteArray> file = WholeFile(device);
+  if (!file) return QImage();
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(file->constData()), static_cast<size_t>(file->size()));
+  const ImageFormat kind = FormatOf(bytes);
+  if (!HoldsItsImageData(kind, bytes)) return QImage();
+  // A JPEG file is decoded straight into 32-bit pixels by libjpeg, which
+  // tells of data missing or corrupt where Qt's reader makes it up.
+  if (kind == ImageFormat::kJpeg) return ReadJpegAsRgb32(bytes, kImageAllocationLimitMb, std::move(scratch));
   EnsureAllocationLimit();
-  QImageReader reader(&device);
+  QBuffer buffer;
+  buffer.setData(*file);
+  buffer.open(QIODevice::ReadOnly);
+  QImageReader reader(&buffer, format);
   reader.setAutoTransform(false);
   return ToRgb32(reader.read());
 }

@@ -30,9 +30,10 @@ class Bitmap {
 
   // Reads any image format Qt knows from a regular file (or a link to one),
   // a PNG file (known by its signature) with the program's own decoders
-  // only. A file that cannot be read, anything that is not a regular file, or a
-  // file that claims a size beyond the image allocation limit gives an
-  // empty bitmap.
+  // only, a JPEG file with libjpeg. A file that cannot be read, anything that
+  // is not a regular file, a file whose image data ends before its image
+  // does, or a file that claims a size beyond the image allocation limit
+  // gives an empty bitmap.
   static std::unique_ptr<Bitmap> FromFile(const QString& path);
   // The size the header of a regular file gives, read without decoding: an
   // invalid size when the format keeps it elsewhere, nothing when the file

@@ -10,6 +10,7 @@ VARENKO_PACKAGES=(
   qt6-image-formats-plugins
   libgtest-dev
   libpng-dev
+  libjpeg62-turbo-dev
   libx11-dev
   libdeflate-dev
   libspng-dev

@@ -3,6 +3,8 @@
 #include "framework/readyahead.h"
 #include "tests/support/testsupport.h"
 
+#include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
@@ -27,6 +29,14 @@ QImage Noise(int w, int h, uint32_t state = 12345) {
     for (int x = 0; x < w; ++x) row[x] = state = state * 1664525u + 1013904223u;
   }
   return image;
+}
+
+QByteArray JpegBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  EXPECT_TRUE(image.save(&buffer, "JPEG"));
+  return bytes;
 }
 
 bool SameBytes(const Bitmap& bitmap, const QImage& image) {
@@ -56,6 +66,20 @@ TEST(Bitmap, ReadsAFileByWhatItHoldsWhateverItsNameAndNothingElse) {
   for (const QString& path :
        {dir + QStringLiteral("/fifo.png"), dir + QStringLiteral("/missing.png"), dir, svg.fileName(), QString()}) {
     EXPECT_TRUE(Bitmap::FromFile(path)->IsEmpty()) << path.toStdString();
+  }
+}
+
+TEST(Bitmap, ReadsEveryWholeDrawingOfTheImageCorpusAsQtsReaderDoes) {
+  // JPEG files of every kind of colour, baseline and progressive (read with
+  // libjpeg), GIF with and without its trailer, BMP plain and run-length
+  // encoded, TIFF and ICO: the pixels Qt's reader gives.
+  const QDir images(SourcePath(QStringLiteral("tests/data/images")));
+  const QStringList names = images.entryList({QStringLiteral("drawing*")}, QDir::Files);
+  EXPECT_EQ(names.size(), 14);
+  for (const QString& name : names) {
+    const QImage expected = QImage(images.filePath(name)).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(expected.isNull()) << name.toStdString();
+    EXPECT_EQ(Bitmap::FromFile(images.filePath(name))->Image(), expected) << name.toStdString();
   }
 }
 
@@ -204,7 +228,8 @@ TEST(ReadyAhead, HandsOverTheJobInHandWhileWantedAndDropsWhatIsNot) {
 
 TEST(DrawingReader, ReadsWhatFromFileReadsWhenTheSizeIsTheReaders) {
   // Files of the reader's size, one after the other in the same memory, a
-  // 16-bit one by the thorough way; a file of another size is left out.
+  // 16-bit one and a JPEG by the thorough way; a file of another size is
+  // left out.
   const QImage first = Noise(40, 30);
   using Kind = Bitmap::PackedPixels::Kind;
   const struct {
@@ -214,6 +239,7 @@ TEST(DrawingReader, ReadsWhatFromFileReadsWhenTheSizeIsTheReaders) {
   } files[] = {{SavePng(first, QStringLiteral("first.png")), true},
                {SavePng(Noise(40, 30, 99), QStringLiteral("second.png")), true},
                {SavePng(first.convertToFormat(QImage::Format_RGBA64), QStringLiteral("deep.png")), true, Kind::kPacked},
+               {SaveText(QStringLiteral("first.jpg"), QString(), JpegBytes(first)), true, Kind::kPacked},
                {SavePng(Noise(41, 30), QStringLiteral("wide.png")), false}};
   DrawingReader reader(40, 30);
   for (const auto& file : files) {

@@ -1,0 +1,93 @@
+// imagecorpus <repo-root>: writes the files under tests/data/images that the
+// readers of formats other than PNG are tested on: the corpus's small RGB
+// drawing (tests/data/png/drawing_rgb.png) as JPEG of every colour kind,
+// baseline and progressive, GIF, BMP plain and run-length encoded, TIFF and
+// ICO (a small one), most also cut at 30, 60 and 90 % of their bytes. Run by hand after
+// changing it; its output is committed.
+
+#include "tools/imagecorpus/imagewriters.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+
+#include <cstdio>
+
+namespace {
+
+// The file as Qt's writer makes it.
+QByteArray QtFile(const QImage& image, const char* format, bool progressive = false) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  writer.setQuality(90);
+  writer.setCompression(1);  // LZW, for TIFF
+  writer.setProgressiveScanWrite(progressive);
+  return writer.write(image) ? bytes : QByteArray();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: imagecorpus <repo-root>\n");
+    return 2;
+  }
+  const QDir root(QString::fromLocal8Bit(argv[1]));
+  const QImage drawing(root.filePath(QStringLiteral("tests/data/png/drawing_rgb.png")));
+  QDir out(root.filePath(QStringLiteral("tests/data/images")));
+  if (drawing.isNull() || !QDir().mkpath(out.path())) {
+    std::fprintf(stderr, "imagecorpus: no drawing to start from, or cannot make %s\n", qPrintable(out.path()));
+    return 1;
+  }
+  for (const QString& old : out.entryList(QDir::Files)) out.remove(old);
+  bool ok = true;
+  const auto save = [&](const QString& name, const QByteArray& bytes) {
+    QFile file(out.filePath(name));
+    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+      std::fprintf(stderr, "imagecorpus: cannot write %s\n", qPrintable(name));
+      ok = false;
+    }
+  };
+  // Each whole file, and the same cut short.
+  const auto saveWithCuts = [&](const QString& name, const QByteArray& bytes) {
+    save(name, bytes);
+    for (const int percent : {30, 60, 90}) {
+      save(QStringLiteral("cut%1_%2").arg(percent).arg(name), bytes.left(bytes.size() * percent / 100));
+    }
+  };
+
+  const QImage palette = drawing.convertToFormat(QImage::Format_Indexed8);
+  // Sixteen colours, for four bits a pixel: the drawing's strokes and page.
+  const QImage sixteen = drawing.convertToFormat(
+      QImage::Format_Indexed8,
+      {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 128, 128), qRgb(192, 192, 192), qRgb(255, 0, 0), qRgb(128, 0, 0),
+       qRgb(0, 255, 0), qRgb(0, 128, 0), qRgb(0, 0, 255), qRgb(0, 0, 128), qRgb(255, 255, 0), qRgb(128, 128, 0),
+       qRgb(0, 255, 255), qRgb(0, 128, 128), qRgb(255, 0, 255), qRgb(128, 0, 128)},
+      Qt::ThresholdDither);
+  saveWithCuts(QStringLiteral("drawing.jpg"), QtFile(drawing, "jpeg"));
+  saveWithCuts(QStringLiteral("drawing_progressive.jpg"), QtFile(drawing, "jpeg", true));
+  save(QStringLiteral("drawing_grey.jpg"), QtFile(drawing.convertToFormat(QImage::Format_Grayscale8), "jpeg"));
+  save(QStringLiteral("drawing_cmyk.jpg"), JpegFile(drawing, JpegColours::kCmyk));
+  save(QStringLiteral("drawing_ycck.jpg"), JpegFile(drawing, JpegColours::kYcck));
+  saveWithCuts(QStringLiteral("drawing.gif"), GifFile(drawing));
+  save(QStringLiteral("drawing_without_trailer.gif"), GifFile(drawing, false));
+  save(QStringLiteral("drawing.bmp"), QtFile(drawing, "bmp"));
+  saveWithCuts(QStringLiteral("drawing_palette.bmp"), QtFile(palette, "bmp"));
+  saveWithCuts(QStringLiteral("drawing_rle8.bmp"), RunLengthBmpFile(palette, 8));
+  saveWithCuts(QStringLiteral("drawing_rle4.bmp"), RunLengthBmpFile(sixteen, 4));
+  saveWithCuts(QStringLiteral("drawing.tif"), QtFile(drawing, "tiff"));
+  // Qt writes the colour table last: one byte short, the table is lost.
+  const QByteArray paletteTiff = QtFile(palette, "tiff");
+  save(QStringLiteral("drawing_palette.tif"), paletteTiff);
+  save(QStringLiteral("cut_colours_drawing_palette.tif"), paletteTiff.left(paletteTiff.size() - 1));
+  // An icon is small at most.
+  saveWithCuts(QStringLiteral("drawing.ico"), QtFile(drawing.scaled(64, 48), "ico"));
+  return ok ? 0 : 1;
+}
