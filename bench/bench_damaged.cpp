@@ -2,9 +2,11 @@
 #include "bench/drawings.h"
 #include "framework/bitmap.h"
 #include "framework/prompts.h"
+#include "tools/imagecorpus/imagewriters.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -17,7 +19,9 @@
 // What damaged PNG files of a chart's size cost: chunks that claim 2 GB in
 // files of a kilobyte, and a zlib bomb (1 GiB of zeros in 1 MB of image
 // data), each alone through Open File and all together, beside one drawing,
-// in a folder run. The files are made once per process.
+// in a folder run; and files of other formats that are no drawings, each
+// alone through Open File, beside a JPEG drawing. The files are made once
+// per process.
 
 namespace {
 
@@ -132,5 +136,66 @@ void BM_DamagedFileOpen(benchmark::State& state) {
   state.counters["peak_MB"] = StatusMegabytes("VmHWM");
 }
 BENCHMARK(BM_DamagedFileOpen)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Files of a chart's size in other formats, made from a sample drawing:
+// JPEG (baseline, progressive), GIF and BMP drawings cut at 30 % of their
+// bytes, progressive JPEG drawings with 5,000 and 20,000 scans that code
+// nothing again, a JPEG drawing of 127 scans that each code a bit of one
+// coefficient, a picture written as an XBM file, and a whole baseline and
+// progressive JPEG drawing.
+struct OtherFile {
+  const char* name;
+  QByteArray bytes;
+};
+
+const std::vector<QString>& OtherFiles() {
+  static const std::vector<QString>* paths = [] {
+    static QTemporaryDir dir;
+    const QImage drawing =
+        QImage(QStringLiteral(VARENKO_SOURCE_DIR "/samples/widespread.png")).convertToFormat(QImage::Format_RGB32);
+    const QByteArray baseline = QtWriterFile(drawing, "jpeg");
+    const QByteArray progressive = QtWriterFile(drawing, "jpeg", true);
+    const auto cut = [](const QByteArray& bytes) { return bytes.left(bytes.size() * 30 / 100); };
+    const OtherFile files[] = {{"cut30.jpg", cut(baseline)},
+                               {"cut30_progressive.jpg", cut(progressive)},
+                               {"cut30.gif", cut(GifFile(drawing))},
+                               {"cut30.bmp", cut(QtWriterFile(drawing, "bmp"))},
+                               {"scans_5000.jpg", WithEmptyScans(progressive, 5000)},
+                               {"scans_20000.jpg", WithEmptyScans(progressive, 20000)},
+                               {"scans_127.jpg", JpegFile(drawing, JpegColours::kGrey, OneCoefficientAtATime(127))},
+                               {"picture.xbm", QtWriterFile(drawing.convertToFormat(QImage::Format_Mono), "xbm")},
+                               {"drawing.jpg", baseline},
+                               {"drawing_progressive.jpg", progressive}};
+    auto* made = new std::vector<QString>;
+    for (const auto& [name, bytes] : files) {
+      QFile file(dir.filePath(QString::fromLatin1(name)));
+      if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+      made->push_back(file.fileName());
+    }
+    return made;
+  }();
+  return *paths;
+}
+
+// One file read as Open File and the comparison read it: arg 0 to 3 the
+// cut files, 4 to 6 the JPEG files of many scans, 7 the XBM file, 8 and 9
+// the whole JPEG drawings.
+void BM_OtherFileOpen(benchmark::State& state) {
+  const QString path = OtherFiles()[static_cast<size_t>(state.range(0))];
+  state.SetLabel(QDir(path).dirName().toStdString());
+  bool read = false;
+  for (auto _ : state) read = !Bitmap::FromFile(path)->IsEmpty();
+  state.counters["read"] = read;
+}
+BENCHMARK(BM_OtherFileOpen)->DenseRange(0, 9)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The whole JPEG drawings (arg 8 and 9) as Qt's reader read them into
+// 32-bit pixels before libjpeg did.
+void BM_OtherFileQtReader(benchmark::State& state) {
+  const QString path = OtherFiles()[static_cast<size_t>(state.range(0))];
+  state.SetLabel(QDir(path).dirName().toStdString());
+  for (auto _ : state) benchmark::DoNotOptimize(QImageReader(path).read().convertToFormat(QImage::Format_RGB32));
+}
+BENCHMARK(BM_OtherFileQtReader)->DenseRange(8, 9)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

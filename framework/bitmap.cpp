@@ -253,34 +253,55 @@ void Bitmap::DropSpare() { Spare().Clear(); }
 
 namespace {
 
-// Whether images of the format are read at all. Vector pictures are no
-// drawings, and a few kilobytes of one can keep the renderer busy for
-// seconds: they read as nothing, as do files in no format known.
-bool IsReadFormat(const QByteArray& format) { return !format.isEmpty() && format != "svg" && format != "svgz"; }
+// The name Qt's readers know a format by.
+const char* QtName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::kPng:
+      return "png";
+    case ImageFormat::kJpeg:
+      return "jpeg";
+    case ImageFormat::kGif:
+      return "gif";
+    case ImageFormat::kBmp:
+      return "bmp";
+    case ImageFormat::kTiff:
+      return "tiff";
+    case ImageFormat::kIco:
+      return "ico";
+    case ImageFormat::kNone:
+      break;
+  }
+  return "";
+}
 
 // The format of the image on an open device and the size its header gives
 // (invalid when the format keeps it elsewhere), read from the device's start
-// without decoding any pixel.
+// without decoding any pixel. Only the formats drawings are saved in are
+// read, known by their first bytes whatever the file's name: other pictures
+// (bitmaps written as text, vector pictures) are no drawings, and a few
+// kilobytes of some keep their readers busy for seconds.
 struct ImageHeader {
-  QByteArray format;
+  ImageFormat format = ImageFormat::kNone;
   QSize size;
 };
 ImageHeader ReadHeader(QIODevice& device) {
-  // A PNG file, known by its signature, is read by the program's own
-  // decoders only, its size taken from its first 24 bytes. One whose header
-  // chunk does not come first with a size, as in every PNG file that can be
-  // read, is in no format read.
   const QByteArray start = device.peek(24);
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(start.constData()), static_cast<size_t>(start.size()));
-  if (IsPngSignature(bytes)) {
+  const ImageFormat format = FormatOf(bytes);
+  // A PNG file is read by the program's own decoders only, its size taken
+  // from its first 24 bytes. One whose header chunk does not come first with
+  // a size, as in every PNG file that can be read, is in no format read.
+  if (format == ImageFormat::kPng) {
     const std::optional<PngSize> size = ReadPngSize(bytes);
     if (!size) return ImageHeader{};
-    return ImageHeader{QByteArrayLiteral("png"), QSize(size->width, size->height)};
+    return ImageHeader{format, QSize(size->width, size->height)};
   }
+  if (format == ImageFormat::kNone) return ImageHeader{};
   EnsureAllocationLimit();
-  QImageReader reader(&device);
-  ImageHeader header{reader.format(), QSize()};
-  if (IsReadFormat(header.format) && reader.supportsOption(QImageIOHandler::Size)) header.size = reader.size();
+  QImageReader reader(&device, QtName(format));
+  reader.setAutoDetectImageFormat(false);
+  ImageHeader header{format, QSize()};
+  if (reader.supportsOption(QImageIOHandler::Size)) header.size = reader.size();
   return header;
 }
 
@@ -295,26 +316,26 @@ std::optional<QByteArray> WholeFile(QIODevice& device) {
 }
 
 // Reads the image of the given format from the device's start.
-QImage ReadImage(QIODevice& device, const QByteArray& format, QImage scratch) {
-  if (!IsReadFormat(format) || !device.seek(0)) return QImage();
+QImage ReadImage(QIODevice& device, ImageFormat format, QImage scratch) {
+  if (format == ImageFormat::kNone || !device.seek(0)) return QImage();
   // A PNG file is decoded straight into 32-bit pixels, or not at all.
-  if (format == "png") return ReadPngAsRgb32(device, kImageAllocationLimitMb, std::move(scratch));
+  if (format == ImageFormat::kPng) return ReadPngAsRgb32(device, kImageAllocationLimitMb, std::move(scratch));
   // Other formats are read whole, and refused when the image data their
   // headers declare is not all there: their decoders would make up the
   // missing rows and give a drawing with wrong counts.
   const std::optional<QByteArray> file = WholeFile(device);
   if (!file) return QImage();
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(file->constData()), static_cast<size_t>(file->size()));
-  const ImageFormat kind = FormatOf(bytes);
-  if (!HoldsItsImageData(kind, bytes)) return QImage();
+  if (FormatOf(bytes) != format || !HoldsItsImageData(format, bytes)) return QImage();
   // A JPEG file is decoded straight into 32-bit pixels by libjpeg, which
   // tells of data missing or corrupt where Qt's reader makes it up.
-  if (kind == ImageFormat::kJpeg) return ReadJpegAsRgb32(bytes, kImageAllocationLimitMb, std::move(scratch));
+  if (format == ImageFormat::kJpeg) return ReadJpegAsRgb32(bytes, kImageAllocationLimitMb, std::move(scratch));
   EnsureAllocationLimit();
   QBuffer buffer;
   buffer.setData(*file);
   buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer, format);
+  QImageReader reader(&buffer, QtName(format));
+  reader.setAutoDetectImageFormat(false);
   reader.setAutoTransform(false);
   return ToRgb32(reader.read());
 }
@@ -441,7 +462,7 @@ std::optional<QSize> Bitmap::HeaderSize(const QByteArray& localPath) {
   if (!file) return std::nullopt;
   // A file in a format that is not read can never be read as an image.
   const ImageHeader header = ReadHeader(*file);
-  if (!IsReadFormat(header.format)) return std::nullopt;
+  if (header.format == ImageFormat::kNone) return std::nullopt;
   return header.size;
 }
 

@@ -28,12 +28,13 @@ class Bitmap {
   Bitmap(const Bitmap&) = delete;
   Bitmap& operator=(const Bitmap&) = delete;
 
-  // Reads any image format Qt knows from a regular file (or a link to one),
-  // a PNG file (known by its signature) with the program's own decoders
-  // only, a JPEG file with libjpeg. A file that cannot be read, anything that
-  // is not a regular file, a file whose image data ends before its image
-  // does, or a file that claims a size beyond the image allocation limit
-  // gives an empty bitmap.
+  // Reads a drawing from a regular file (or a link to one) in one of the
+  // formats drawings are saved in, known by the file's first bytes whatever
+  // its name: PNG with the program's own decoders, JPEG with libjpeg, GIF,
+  // BMP, TIFF and ICO with Qt's readers. A file in another format or none,
+  // one that cannot be read, anything that is not a regular file, a file
+  // whose image data ends before its image does, or one that claims a size
+  // beyond the image allocation limit gives an empty bitmap.
   static std::unique_ptr<Bitmap> FromFile(const QString& path);
   // The size the header of a regular file gives, read without decoding: an
   // invalid size when the format keeps it elsewhere, nothing when the file

@@ -4,6 +4,7 @@
 #include <climits>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
+#include <cstring>
 
 #include <jpeglib.h>
 
@@ -24,8 +25,47 @@ void OnMessage(j_common_ptr info, int level) {
   if (level < 0) Stop(info);
 }
 
+// Each scan of a file costs a pass over the blocks of its components, about
+// a millisecond at a chart's size even where the scan holds a few bytes.
+// Encoders write 6 to 20 scans, libjpeg's own progression at most 60 (for
+// ten components): more than this many is no drawing's, and stops the
+// reading within a tenth of a second.
+constexpr int kMostScans = 64;
+
+// Follows the scans as libjpeg comes to them, before it decodes any of their
+// data, and stops the reading on a scan too many, or one that codes bits of
+// a coefficient that are coded already: every scan of a file must bring
+// something new (libjpeg itself only warns where the bits it expects differ).
+struct ScanWatch : jpeg_progress_mgr {
+  int scan = 0;
+  // For each component and coefficient, the lowest bit coded so far; -1
+  // while none is.
+  int8_t lowestBit[MAX_COMPONENTS][DCTSIZE2];
+};
+
+void OnProgress(j_common_ptr common) {
+  const auto info = reinterpret_cast<j_decompress_ptr>(common);
+  auto* watch = static_cast<ScanWatch*>(info->progress);
+  if (info->input_scan_number == watch->scan) return;
+  watch->scan = info->input_scan_number;
+  if (watch->scan > kMostScans) Stop(common);
+  // A sequential scan codes its components' coefficients whole.
+  const bool progressive = info->progressive_mode;
+  const int first = progressive ? info->Ss : 0;
+  const int last = progressive ? info->Se : DCTSIZE2 - 1;
+  const int high = progressive ? info->Ah : 0;
+  for (int c = 0; c < info->comps_in_scan; ++c) {
+    int8_t* lowest = watch->lowestBit[info->cur_comp_info[c]->component_index];
+    for (int k = first; k <= last && k < DCTSIZE2; ++k) {
+      if (lowest[k] != (high == 0 ? -1 : high)) Stop(common);
+      lowest[k] = static_cast<int8_t>(progressive ? info->Al : 0);
+    }
+  }
+}
+
 struct Job {
   jpeg_decompress_struct* info;
+  ScanWatch* scans;
   std::span<const uint8_t> file;
   int allocationLimitMb;
   QImage* image;
@@ -50,6 +90,7 @@ void CmykToRgb32(uint8_t* row, JDIMENSION width) {
 bool DecodeRows(Job& job) {
   jpeg_decompress_struct& info = *job.info;
   jpeg_create_decompress(&info);
+  info.progress = job.scans;
   jpeg_mem_src(&info, job.file.data(), job.file.size());
   jpeg_read_header(&info, TRUE);
   // Grey, YCbCr and RGB files come as blue, green, red and 0xFF; CMYK and
@@ -109,8 +150,11 @@ QImage ReadJpegAsRgb32(std::span<const uint8_t> file, int allocationLimitMb, QIm
   info.err = jpeg_std_error(&errors);
   errors.error_exit = Stop;
   errors.emit_message = OnMessage;
+  ScanWatch scans;
+  scans.progress_monitor = OnProgress;
+  std::memset(scans.lowestBit, -1, sizeof scans.lowestBit);
   QImage image = std::move(scratch);
-  Job job{&info, file, allocationLimitMb, &image};
+  Job job{&info, &scans, file, allocationLimitMb, &image};
   const bool read = DecodeGuarded(job);
   jpeg_destroy_decompress(&info);
   if (!read) return QImage();

@@ -1,8 +1,11 @@
 #include "tools/imagecorpus/imagewriters.h"
 
+#include <QBuffer>
+#include <QImageWriter>
 #include <QVector>
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>  // jpeglib.h needs FILE
 #include <cstdlib>
 #include <unordered_map>
@@ -81,6 +84,17 @@ QByteArray LzwCodes(const QImage& image, int minimum) {
 
 }  // namespace
 
+QByteArray QtWriterFile(const QImage& image, const char* format, bool progressive) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  QImageWriter writer(&buffer, format);
+  writer.setQuality(90);
+  writer.setCompression(1);  // LZW, for TIFF
+  writer.setProgressiveScanWrite(progressive);
+  return writer.write(image) ? bytes : QByteArray();
+}
+
 QByteArray GifFile(const QImage& source, bool trailer) {
   const QImage image =
       source.format() == QImage::Format_Indexed8 ? source : source.convertToFormat(QImage::Format_Indexed8);
@@ -150,6 +164,17 @@ QByteArray RunLengthBmpFile(const QImage& indexed, int bits) {
   return out + pixels;
 }
 
+std::vector<JpegScan> OneCoefficientAtATime(int scans) {
+  std::vector<JpegScan> script{{0, 0, 0, 0, 0}};
+  int next = 1;
+  for (; static_cast<int>(script.size()) + 2 <= scans && next < 63; ++next) {
+    script.push_back({0, next, next, 0, 1});
+    script.push_back({0, next, next, 1, 0});
+  }
+  if (static_cast<int>(script.size()) < scans) script.push_back({0, next, 63, 0, 0});
+  return script;
+}
+
 QByteArray JpegFile(const QImage& source, JpegColours colours, const std::vector<JpegScan>& scans, int quality) {
   const QImage image = source.convertToFormat(QImage::Format_RGB32);
   const bool grey = colours == JpegColours::kGrey;
@@ -205,4 +230,70 @@ QByteArray JpegFile(const QImage& source, JpegColours colours, const std::vector
   QByteArray out(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(size));
   std::free(buffer);
   return out;
+}
+
+QByteArray WithEmptyScans(const QByteArray& jpeg, int scans) {
+  const auto* b = reinterpret_cast<const uint8_t*>(jpeg.constData());
+  const qsizetype n = jpeg.size();
+  // The frame's size and first component, the scans there are and where the
+  // end marker stands; entropy-coded data is stepped over a byte at a time.
+  int width = 0, height = 0, id = 0, across = 1, down = 1, mostAcross = 1, mostDown = 1, found = 0;
+  qsizetype end = -1;
+  for (qsizetype i = 2; i + 1 < n;) {
+    const uint8_t marker = b[i + 1];
+    if (b[i] != 0xFF || marker == 0 || marker == 0xFF || (marker >= 0xD0 && marker <= 0xD7)) {
+      ++i;
+      continue;
+    }
+    if (marker == 0xD9) {
+      end = i;
+      break;
+    }
+    if (i + 3 >= n) break;
+    if (marker >= 0xC0 && marker <= 0xC2) {
+      height = b[i + 5] << 8 | b[i + 6];
+      width = b[i + 7] << 8 | b[i + 8];
+      id = b[i + 10];
+      across = b[i + 11] >> 4;
+      down = b[i + 11] & 15;
+      for (int c = 0; c < b[i + 9]; ++c) {
+        mostAcross = std::max(mostAcross, b[i + 11 + 3 * c] >> 4);
+        mostDown = std::max(mostDown, b[i + 11 + 3 * c] & 15);
+      }
+    }
+    found += marker == 0xDA;
+    i += 2 + (b[i + 2] << 8 | b[i + 3]);
+  }
+  if (end < 0 || width == 0) return QByteArray();
+  // The first component's blocks, in runs of empty blocks (EOBn: 2^n and
+  // n more bits) of one size class, coded as the only symbol of a table.
+  const int64_t columns = ((width * across + mostAcross - 1) / mostAcross + 7) / 8;
+  const int64_t rows = ((height * down + mostDown - 1) / mostDown + 7) / 8;
+  const int64_t blocks = columns * rows;
+  const int size = std::min(14, static_cast<int>(std::bit_width(static_cast<uint64_t>(blocks))) - 1);
+  const int64_t longest = (int64_t{2} << size) - 1;
+  const int64_t runs = (blocks + longest - 1) / longest;
+  QByteArray data;
+  uint32_t bits = 0;
+  int count = 0;
+  const auto put = [&](uint32_t value, int width) {
+    bits = bits << width | value;
+    for (count += width; count >= 8; count -= 8) {
+      data += static_cast<char>(bits >> (count - 8) & 0xFF);
+      if ((bits >> (count - 8) & 0xFF) == 0xFF) data += '\0';
+    }
+  };
+  for (int64_t r = 0; r < runs; ++r) {
+    const int64_t run = blocks / runs + (r < blocks % runs ? 1 : 0);
+    put(0, 1);
+    put(static_cast<uint32_t>(run - (int64_t{1} << size)), size);
+  }
+  if (count > 0) put((1u << (8 - count)) - 1, 8 - count);
+  const char table[] = {'\xFF', '\xC4', 0, 20, 0x10, 1, 0, 0, 0, 0, 0,
+                        0,      0,      0, 0,  0,    0, 0, 0, 0, 0, static_cast<char>(size << 4)};
+  const char header[] = {'\xFF', '\xDA', 0, 8, 1, static_cast<char>(id), 0, 63, 63, 0};
+  const QByteArray scan = QByteArray(header, sizeof header) + data;
+  QByteArray out = jpeg.left(end) + QByteArray(table, sizeof table);
+  for (int i = found; i < scans; ++i) out += scan;
+  return out + jpeg.mid(end);
 }

@@ -2,35 +2,18 @@
 // readers of formats other than PNG are tested on: the corpus's small RGB
 // drawing (tests/data/png/drawing_rgb.png) as JPEG of every colour kind,
 // baseline and progressive, GIF, BMP plain and run-length encoded, TIFF and
-// ICO (a small one), most also cut at 30, 60 and 90 % of their bytes. Run by hand after
+// ICO (a small one), most also cut at 30, 60 and 90 % of their bytes; and
+// JPEG files of many scans, one within the reader's limit. Run by hand after
 // changing it; its output is committed.
 
 #include "tools/imagecorpus/imagewriters.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageWriter>
 
 #include <cstdio>
-
-namespace {
-
-// The file as Qt's writer makes it.
-QByteArray QtFile(const QImage& image, const char* format, bool progressive = false) {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, format);
-  writer.setQuality(90);
-  writer.setCompression(1);  // LZW, for TIFF
-  writer.setProgressiveScanWrite(progressive);
-  return writer.write(image) ? bytes : QByteArray();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -71,23 +54,31 @@ int main(int argc, char** argv) {
        qRgb(0, 255, 0), qRgb(0, 128, 0), qRgb(0, 0, 255), qRgb(0, 0, 128), qRgb(255, 255, 0), qRgb(128, 128, 0),
        qRgb(0, 255, 255), qRgb(0, 128, 128), qRgb(255, 0, 255), qRgb(128, 0, 128)},
       Qt::ThresholdDither);
-  saveWithCuts(QStringLiteral("drawing.jpg"), QtFile(drawing, "jpeg"));
-  saveWithCuts(QStringLiteral("drawing_progressive.jpg"), QtFile(drawing, "jpeg", true));
-  save(QStringLiteral("drawing_grey.jpg"), QtFile(drawing.convertToFormat(QImage::Format_Grayscale8), "jpeg"));
+  const QByteArray progressive = QtWriterFile(drawing, "jpeg", true);
+  saveWithCuts(QStringLiteral("drawing.jpg"), QtWriterFile(drawing, "jpeg"));
+  saveWithCuts(QStringLiteral("drawing_progressive.jpg"), progressive);
+  save(QStringLiteral("drawing_grey.jpg"), QtWriterFile(drawing.convertToFormat(QImage::Format_Grayscale8), "jpeg"));
   save(QStringLiteral("drawing_cmyk.jpg"), JpegFile(drawing, JpegColours::kCmyk));
   save(QStringLiteral("drawing_ycck.jpg"), JpegFile(drawing, JpegColours::kYcck));
+  save(QStringLiteral("drawing_64_scans.jpg"), JpegFile(drawing, JpegColours::kGrey, OneCoefficientAtATime(64)));
+  save(QStringLiteral("scans_65.jpg"), JpegFile(drawing, JpegColours::kGrey, OneCoefficientAtATime(65)));
+  save(QStringLiteral("scans_50_empty.jpg"), WithEmptyScans(progressive, 50));
+  save(QStringLiteral("scans_1000_empty.jpg"), WithEmptyScans(progressive, 1000));
   saveWithCuts(QStringLiteral("drawing.gif"), GifFile(drawing));
   save(QStringLiteral("drawing_without_trailer.gif"), GifFile(drawing, false));
-  save(QStringLiteral("drawing.bmp"), QtFile(drawing, "bmp"));
-  saveWithCuts(QStringLiteral("drawing_palette.bmp"), QtFile(palette, "bmp"));
+  save(QStringLiteral("drawing.bmp"), QtWriterFile(drawing, "bmp"));
+  saveWithCuts(QStringLiteral("drawing_palette.bmp"), QtWriterFile(palette, "bmp"));
   saveWithCuts(QStringLiteral("drawing_rle8.bmp"), RunLengthBmpFile(palette, 8));
   saveWithCuts(QStringLiteral("drawing_rle4.bmp"), RunLengthBmpFile(sixteen, 4));
-  saveWithCuts(QStringLiteral("drawing.tif"), QtFile(drawing, "tiff"));
-  // Qt writes the colour table last: one byte short, the table is lost.
-  const QByteArray paletteTiff = QtFile(palette, "tiff");
+  saveWithCuts(QStringLiteral("drawing.tif"), QtWriterFile(drawing, "tiff"));
+  // Qt writes the colour table last (all 256 colours, or what its memory
+  // holds past those the image has): one byte short, the table is lost.
+  QImage fullPalette = palette;
+  fullPalette.setColorCount(256);
+  const QByteArray paletteTiff = QtWriterFile(fullPalette, "tiff");
   save(QStringLiteral("drawing_palette.tif"), paletteTiff);
   save(QStringLiteral("cut_colours_drawing_palette.tif"), paletteTiff.left(paletteTiff.size() - 1));
   // An icon is small at most.
-  saveWithCuts(QStringLiteral("drawing.ico"), QtFile(drawing.scaled(64, 48), "ico"));
+  saveWithCuts(QStringLiteral("drawing.ico"), QtWriterFile(drawing.scaled(64, 48), "ico"));
   return ok ? 0 : 1;
 }
