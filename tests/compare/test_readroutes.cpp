@@ -93,4 +93,21 @@ TEST_F(ReadRoutes, PicturesInFormatsDrawingsAreNotSavedInAreRefusedByEveryRoute)
   }
 }
 
+TEST_F(ReadRoutes, PngFilesWithAllTheirChunksThatAreNoValidPngAreRefusedByEveryRoute) {
+  // Every chunk intact, but a chunk whose type holds a byte that is no
+  // letter, or pixels that index past the palette; a drawing is read.
+  const QDir corpus(SourcePath(QStringLiteral("tests/data/png")));
+  const std::pair<QString, bool> files[] = {
+      {SavePng(ChartDrawing({QRect(900, 950, 100, 100)}), QStringLiteral("drawing.png")), true},
+      {corpus.filePath(QStringLiteral("chunk_type_digit.png")), false},
+      {corpus.filePath(QStringLiteral("chunk_type_high_byte.png")), false},
+      {corpus.filePath(QStringLiteral("chunk_type_space.png")), false},
+      {corpus.filePath(QStringLiteral("palette_index_past_end.png")), false},
+  };
+  for (const auto& [file, valid] : files) {
+    SCOPED_TRACE(file.toStdString());
+    EXPECT_EQ(Read(file, QSize(3508, 2480)), (Answers{valid, valid, valid}));
+  }
+}
+
 }  // namespace
