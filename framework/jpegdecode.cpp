@@ -6,6 +6,7 @@
 #include <cstdio>  // jpeglib.h needs FILE
 #include <cstring>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 namespace {
@@ -14,15 +15,25 @@ namespace {
 // which therefore holds nothing that needs destroying.
 struct ErrorJump : jpeg_error_mgr {
   std::jmp_buf jump;
+  bool endMissing = false;  // the file ended without its end marker
 };
 
 [[noreturn]] void Stop(j_common_ptr info) { std::longjmp(static_cast<ErrorJump*>(info->err)->jump, 1); }
 
 // A warning (level -1) is a file that is not what it should be, where
 // libjpeg would go on with data it made up: it ends the reading too. Trace
-// messages (0 and up) say nothing is wrong.
+// messages (0 and up) say nothing is wrong. The one warning that reading
+// goes on after is the file's end coming before its end marker: libjpeg
+// then reads as if the marker came, and image data that is missing still
+// stops the reading, as data cut off by a marker. Whether the image was
+// whole is judged at its end.
 void OnMessage(j_common_ptr info, int level) {
-  if (level < 0) Stop(info);
+  if (level >= 0) return;
+  if (info->err->msg_code == JWRN_JPEG_EOF) {
+    static_cast<ErrorJump*>(info->err)->endMissing = true;
+    return;
+  }
+  Stop(info);
 }
 
 // Each scan of a file costs a pass over the blocks of its components, about
@@ -125,6 +136,13 @@ bool DecodeRows(Job& job) {
   }
   // Up to the end marker: data missing before it is a file cut short too.
   jpeg_finish_decompress(&info);
+  // A file that lacks only its end marker is whole where it has one scan
+  // of all its components: there the missing data stops the reading. A file
+  // of more scans may have lost whole scans, which leave no trace.
+  if (static_cast<ErrorJump*>(info.err)->endMissing &&
+      (info.progressive_mode || info.input_scan_number != 1 || info.comps_in_scan != info.num_components)) {
+    return false;
+  }
   if (info.density_unit == 1) {  // dots an inch
     image.setDotsPerMeterX(static_cast<int>(100. * info.X_density / 2.54));
     image.setDotsPerMeterY(static_cast<int>(100. * info.Y_density / 2.54));

@@ -2,7 +2,8 @@
 // readers of formats other than PNG are tested on: the corpus's small RGB
 // drawing (tests/data/png/drawing_rgb.png) as JPEG of every colour kind,
 // baseline and progressive, GIF, BMP plain and run-length encoded, TIFF and
-// ICO (a small one), most also cut at 30, 60 and 90 % of their bytes; and
+// ICO (a small one), most also cut at 30, 60 and 90 % of their bytes or
+// just before the JPEG end marker; and
 // JPEG files of many scans, one within the reader's limit. Run by hand after
 // changing it; its output is committed.
 
@@ -55,8 +56,13 @@ int main(int argc, char** argv) {
        qRgb(0, 255, 255), qRgb(0, 128, 128), qRgb(255, 0, 255), qRgb(128, 0, 128)},
       Qt::ThresholdDither);
   const QByteArray progressive = QtWriterFile(drawing, "jpeg", true);
-  saveWithCuts(QStringLiteral("drawing.jpg"), QtWriterFile(drawing, "jpeg"));
+  const QByteArray baseline = QtWriterFile(drawing, "jpeg");
+  saveWithCuts(QStringLiteral("drawing.jpg"), baseline);
   saveWithCuts(QStringLiteral("drawing_progressive.jpg"), progressive);
+  // Without the end marker, a file of one scan is whole; one of more may
+  // have lost scans.
+  save(QStringLiteral("drawing_without_end.jpg"), baseline.left(baseline.size() - 2));
+  save(QStringLiteral("without_end_progressive.jpg"), progressive.left(progressive.size() - 2));
   save(QStringLiteral("drawing_grey.jpg"), QtWriterFile(drawing.convertToFormat(QImage::Format_Grayscale8), "jpeg"));
   save(QStringLiteral("drawing_cmyk.jpg"), JpegFile(drawing, JpegColours::kCmyk));
   save(QStringLiteral("drawing_ycck.jpg"), JpegFile(drawing, JpegColours::kYcck));
