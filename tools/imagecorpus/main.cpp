@@ -3,9 +3,9 @@
 // drawing (tests/data/png/drawing_rgb.png) as JPEG of every colour kind,
 // baseline and progressive, GIF, BMP plain and run-length encoded, TIFF and
 // ICO (a small one), most also cut at 30, 60 and 90 % of their bytes or
-// just before the JPEG end marker; and
-// JPEG files of many scans, one within the reader's limit. Run by hand after
-// changing it; its output is committed.
+// just before the JPEG end marker; and JPEG files of many scans, one within
+// the reader's limit. Run by hand after changing it; its output is
+// committed.
 
 #include "tools/imagecorpus/imagewriters.h"
 
