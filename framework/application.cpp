@@ -2,6 +2,7 @@
 
 #include "framework/doctemplate.h"
 #include "framework/document.h"
+#include "framework/files.h"
 #include "framework/frame.h"
 #include "framework/profile.h"
 #include "framework/prompts.h"
@@ -16,7 +17,12 @@ namespace {
 Application* g_instance = nullptr;
 }
 
-Application::Application() { g_instance = this; }
+Application::Application() {
+  g_instance = this;
+  // An export beyond a file-size limit then fails with a message, rather
+  // than ending the program and leaving its temporary file behind.
+  LetWritesPastTheSizeLimitFail();
+}
 
 Application::~Application() {
   template_.reset();

@@ -5,6 +5,8 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 
+#include <csignal>
+
 #ifdef Q_OS_UNIX
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,6 +20,12 @@
 #endif
 
 QByteArray LocalPath(const QString& path) { return QFile::encodeName(path); }
+
+void LetWritesPastTheSizeLimitFail() {
+#ifdef SIGXFSZ
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}
 
 #ifdef Q_OS_UNIX
 

@@ -47,3 +47,8 @@ std::vector<FolderFile> ListFolderFiles(const QString& folder, const QString& su
 // directly or through links, is left as it is. False when anything failed;
 // the old file then stays as it was.
 bool WriteWholeFile(const QString& path, const QByteArray& bytes);
+
+// Makes a write past the file-size limit (a quota, `ulimit -f`) fail as a
+// write does on a full disk, instead of ending the process by the signal
+// the system sends then. Called once when the program starts.
+void LetWritesPastTheSizeLimitFail();

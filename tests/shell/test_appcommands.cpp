@@ -26,6 +26,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -98,6 +103,43 @@ TEST(ExportReference, WritesTheChartByteForByteOrKeepsWhatWasThere) {
     EXPECT_EQ(Contents(answer), written ? chart : before);
   }
   EXPECT_EQ(QDir(dir).entryList(QDir::Files, QDir::Name), (QStringList{"Reference", "full.png", "locked.png"}));
+}
+
+// Both exports under a file-size limit (a quota, `ulimit -f`) smaller than
+// the file, in a child process whose start-up is the program's: the write
+// fails with the export's message, the old file stays, nothing is left
+// beside it, and the process lives on.
+TEST(Exports, PastTheFileSizeLimitFailAndKeepTheOldFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto child = [] {
+    // As in a process just started, a write past the limit would end it.
+    std::signal(SIGXFSZ, SIG_DFL);
+    CVarenkoApp app;
+    CVarenkoDoc doc;
+    CDlgResults results(&doc);
+    results.OnInitDialog();
+    const std::tuple<QString, std::function<void()>, QString> exports[] = {
+        {"Results.txt", [&] { results.OnExport(); }, "The file could not be saved"},
+        {"Reference.png", [&] { app.OnCommand(res::ID_EXPORT_REFERENCE); }, "The file could not be exported"},
+    };
+    const QString dir = TempDir();
+    bool ok = true;
+    for (const auto& [name, run, message] : exports) {
+      const QString path = SaveText(name, dir, "old");
+      ScriptedPrompts prompts;
+      prompts.Answer(path);
+      {
+        const FileSizeLimit quota(16);
+        run();
+      }
+      std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(prompts.Messages().join("; ")));
+      ok = ok && prompts.Messages() == QStringList{message} && Contents(path) == "old";
+    }
+    const QStringList left = QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    std::fprintf(stderr, "in the folder: %s\n", qPrintable(left.join(", ")));
+    std::exit(ok && left == QStringList({"Reference.png", "Results.txt"}) ? 0 : 1);
+  };
+  EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(ProgramGuide, OpensTheGuideBesideTheProgramWhateverTheWorkingFolder) {

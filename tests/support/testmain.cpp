@@ -1,3 +1,5 @@
+#include "framework/files.h"
+
 #include <QApplication>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -15,6 +17,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
   qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
   QStandardPaths::setTestModeEnabled(true);
+  // Writes past a file-size limit fail, as in the program.
+  LetWritesPastTheSizeLimitFail();
 
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kestrune"));

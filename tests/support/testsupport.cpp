@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 
 namespace {
 
@@ -88,7 +87,6 @@ FileSizeLimit::FileSizeLimit(long long bytes) {
   rlimit limit{};
   getrlimit(RLIMIT_FSIZE, &limit);
   saved_ = limit.rlim_cur;
-  savedHandler_ = std::signal(SIGXFSZ, SIG_IGN);
   limit.rlim_cur = static_cast<rlim_t>(bytes);
   EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
 }
@@ -98,7 +96,6 @@ FileSizeLimit::~FileSizeLimit() {
   getrlimit(RLIMIT_FSIZE, &limit);
   limit.rlim_cur = static_cast<rlim_t>(saved_);
   setrlimit(RLIMIT_FSIZE, &limit);
-  std::signal(SIGXFSZ, savedHandler_);
 }
 
 QRect Ink(const QImage& image, const QRect& area) {

@@ -54,7 +54,9 @@ class ResidentPeak {
 };
 
 // For its lifetime, a file can grow no larger than the given size, as on a
-// full disk: writes beyond it fail instead of ending the process.
+// full disk or under a quota. Writes beyond it fail only as far as the
+// process lets them (as the program does from its start): the signal the
+// system sends is left as it is.
 class FileSizeLimit {
  public:
   explicit FileSizeLimit(long long bytes);
@@ -64,7 +66,6 @@ class FileSizeLimit {
 
  private:
   unsigned long long saved_;
-  void (*savedHandler_)(int);
 };
 
 // The box around the pixels of an area that are not white; empty when all
