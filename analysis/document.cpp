@@ -258,12 +258,13 @@ void StartWorkers(int most, Make make) {
 // short.
 constexpr size_t kPackSetsFrom = size_t{512} << 20;
 
-// The bytes of the files together: no more than the drawings read from
-// them are kept as.
+// The bytes of the files together, each up to the most read of a file: no
+// more than the drawings read from them are kept as.
 size_t FileBytes(const std::vector<QByteArray>& files) {
   size_t total = 0;
   for (const QByteArray& file : files) {
-    total += static_cast<size_t>(std::max<qint64>(QFileInfo(QFile::decodeName(file)).size(), 0));
+    const qint64 size = QFileInfo(QFile::decodeName(file)).size();
+    total += static_cast<size_t>(std::clamp<qint64>(size, 0, kLargestDrawingFile));
   }
   return total;
 }

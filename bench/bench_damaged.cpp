@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -108,9 +109,49 @@ const DamagedFolder& Folder() {
   return *folder;
 }
 
-// Open Folder over the folder: time, the drawings kept (1) and the peak.
+// One file read as Open File and the comparison read it: arg 0 to 3 the
+// length lies, 4 the bomb, 5 the drawing.
+void BM_DamagedFileOpen(benchmark::State& state) {
+  const QString path = Folder().files[static_cast<size_t>(state.range(0))];
+  state.SetLabel(QDir(path).dirName().toStdString());
+  ResetPeak();
+  for (auto _ : state) benchmark::DoNotOptimize(Bitmap::FromFile(path));
+  state.counters["peak_MB"] = StatusMegabytes("VmHWM");
+}
+BENCHMARK(BM_DamagedFileOpen)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Eight drawings of the samples, each with 200 MB of zeros after its end
+// chunk (sparse files, a few KB on disk), and the first of them without.
+struct TailedFolder {
+  QTemporaryDir dir;
+  QString plain;
+};
+
+const TailedFolder& Tailed() {
+  static const TailedFolder* folder = [] {
+    auto* made = new TailedFolder;
+    const QDir samples(QStringLiteral(VARENKO_SOURCE_DIR "/samples"));
+    QStringList names = samples.entryList({QStringLiteral("*.png")}, QDir::Files);
+    names.removeAll(QStringLiteral("notes.png"));
+    names.removeAll(QStringLiteral("wrong_size.png"));
+    made->plain = made->dir.filePath(QStringLiteral("plain.png"));
+    QFile::copy(samples.filePath(names[0]), made->plain);
+    QDir(made->dir.path()).mkdir(QStringLiteral("tailed"));
+    for (int i = 0; i < 8; ++i) {
+      const QString path = made->dir.filePath(QStringLiteral("tailed/%1.png").arg(i));
+      QFile::copy(samples.filePath(names[i % names.size()]), path);
+      QFile::resize(path, QFileInfo(path).size() + (qint64{200} << 20));
+    }
+    return made;
+  }();
+  return *folder;
+}
+
+// Open Folder over a folder: arg 0 the damaged files beside a drawing, 1
+// the eight drawings with bytes after their end. Time, the drawings kept (1
+// and 8) and the peak.
 void BM_DamagedFolderRun(benchmark::State& state) {
-  const QString folder = Folder().dir.path();
+  const QString folder = state.range(0) == 0 ? Folder().dir.path() : Tailed().dir.filePath(QStringLiteral("tailed"));
   ResetPeak();
   size_t kept = 0;
   for (auto _ : state) {
@@ -124,18 +165,24 @@ void BM_DamagedFolderRun(benchmark::State& state) {
   state.counters["kept"] = static_cast<double>(kept);
   state.counters["peak_MB"] = StatusMegabytes("VmHWM");
 }
-BENCHMARK(BM_DamagedFolderRun)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DamagedFolderRun)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One file read as Open File and the comparison read it: arg 0 to 3 the
-// length lies, 4 the bomb, 5 the drawing.
-void BM_DamagedFileOpen(benchmark::State& state) {
-  const QString path = Folder().files[static_cast<size_t>(state.range(0))];
-  state.SetLabel(QDir(path).dirName().toStdString());
-  ResetPeak();
-  for (auto _ : state) benchmark::DoNotOptimize(Bitmap::FromFile(path));
-  state.counters["peak_MB"] = StatusMegabytes("VmHWM");
+// One drawing read as a folder run reads it: arg 0 a sample drawing, 1 a
+// heavy one (about 0.8 MB), 2 a heavy scanned one (a few MB), 3 the sample
+// with 200 MB after its end chunk.
+void BM_DrawingRead(benchmark::State& state) {
+  const QString paths[] = {Tailed().plain, QDir(Folder(1, DrawingKind::kHeavy)).filePath("00000_heavy_0.png"),
+                           QDir(Folder(1, DrawingKind::kHeavyRgb)).filePath("00000_heavy_rgb_0.png"),
+                           Tailed().dir.filePath(QStringLiteral("tailed/0.png"))};
+  const QString& path = paths[state.range(0)];
+  state.SetLabel(QString::number(QFileInfo(path).size()).toStdString() + " bytes");
+  DrawingReader reader(3508, 2480);
+  const QByteArray local = QFile::encodeName(path);
+  for (auto _ : state) {
+    if (!reader.Read(local)) state.SkipWithError("not read");
+  }
 }
-BENCHMARK(BM_DamagedFileOpen)->DenseRange(0, 5)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DrawingRead)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Files of a chart's size in other formats, made from a sample drawing:
 // JPEG (baseline, progressive), GIF and BMP drawings cut at 30 % of their

@@ -369,11 +369,60 @@ bool DrawingReader::Load(const Bitmap::ParkedPixels& pixels) {
   return DecodePngFast(pixels->bytes, out, *png_, PngScratch::RoomFor(width_, height_));
 }
 
+namespace {
+
+// Reads on until `bytes` holds the file's first `want` bytes; false when the
+// file ends or fails before.
+bool ReadOn(QFile& file, std::vector<uint8_t>& bytes, size_t want) {
+  const size_t have = bytes.size();
+  bytes.resize(want);
+  const auto more = static_cast<qint64>(want - have);
+  return file.read(reinterpret_cast<char*>(bytes.data() + have), more) == more;
+}
+
+// The bytes of a drawing's file. A PNG file is read in blocks as its chunks
+// lead, up to the end of its end chunk, and no further: bytes after it are
+// no part of the image. Any other file, or a PNG file whose end is not
+// found, is read whole. Nothing when the file cannot be read as large as it
+// was found, or when more than kLargestDrawingFile would be read.
+std::optional<std::vector<uint8_t>> ReadDrawingFile(QFile& file) {
+  // Nearly every drawing's file is read whole at the first read, and the
+  // rest of one up to kRoom into the same memory; memory not read into is
+  // never touched.
+  constexpr size_t kFirstRead = size_t{1} << 20;
+  constexpr size_t kRoom = size_t{16} << 20;
+  const qint64 size = file.size();
+  if (size < 0) return std::nullopt;
+  const auto most = static_cast<size_t>(std::min(size, kLargestDrawingFile));
+  std::vector<uint8_t> bytes;
+  bytes.reserve(std::min(most, kRoom));
+  size_t pos = 0;
+  size_t want = std::min(most, kFirstRead);
+  while (true) {
+    if (!ReadOn(file, bytes, want)) return std::nullopt;
+    const std::optional<PngReach> reach = WalkPngChunks(bytes, pos);
+    if (reach && reach->ended) {
+      bytes.resize(reach->bytes);
+      bytes.shrink_to_fit();
+      return bytes;
+    }
+    if (bytes.size() == static_cast<size_t>(size)) return bytes;
+    if (!reach || reach->bytes > most) {
+      if (size > kLargestDrawingFile || !ReadOn(file, bytes, static_cast<size_t>(size))) return std::nullopt;
+      return bytes;
+    }
+    want = std::min(most, std::max(reach->bytes, 2 * bytes.size()));
+  }
+}
+
+}  // namespace
+
 Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
-  const std::unique_ptr<QFile> file = OpenRegularFile(localPath);
-  if (!file || pixels_.isNull() || file->size() > kLargestDrawingFile) return nullptr;
-  std::vector<uint8_t> bytes(static_cast<size_t>(file->size()));
-  if (file->read(reinterpret_cast<char*>(bytes.data()), file->size()) != file->size()) return nullptr;
+  const std::unique_ptr<QFile> opened = OpenRegularFile(localPath);
+  if (!opened || pixels_.isNull()) return nullptr;
+  std::optional<std::vector<uint8_t>> file = ReadDrawingFile(*opened);
+  if (!file) return nullptr;
+  std::vector<uint8_t>& bytes = *file;
   const QSize wanted(width_, height_);
   // A PNG file of another size is left out on its header's word, before
   // any memory is spent on it: a folder's large pictures that are no
@@ -382,16 +431,11 @@ Bitmap::ParkedPixels DrawingReader::Read(const QByteArray& localPath) {
     if (QSize(size->width, size->height) != wanted) return nullptr;
     const BitmapData out{pixels_.bits(), pixels_.bytesPerLine(), width_, height_};
     const size_t room = pixels_.constBits() == memory_.get() ? PngScratch::RoomFor(width_, height_) : 0;
-    size_t end = 0;
-    if (DecodePngFast(bytes, out, *png_, room, &end)) {
-      // Bytes after the end chunk are no part of the drawing and are not
-      // kept with it.
-      if (end < bytes.size()) bytes = std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(end));
-      return Kept(std::move(bytes));
-    }
+    if (DecodePngFast(bytes, out, *png_, room)) return Kept(std::move(bytes));
   }
   // The thorough way, for every other file: the header first here too.
-  QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), file->size());
+  QByteArray data =
+      QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
   QBuffer device(&data);
   device.open(QIODevice::ReadOnly);
   const ImageHeader header = ReadHeader(device);

@@ -171,9 +171,9 @@ class DrawingReader {
   // Reads the file, named by the bytes the file system knows it by, into
   // Pixels(): the pixels FromFile gives. Null when it is no regular file,
   // cannot be read, or its image has another size than the reader's, which
-  // the file's header tells before any pixel is decoded where it can.
-  // Throws std::bad_alloc when memory runs out before a drawing is read and
-  // kept.
+  // the file's header tells before any pixel is decoded where it can. A
+  // PNG file is read only up to its end chunk. Throws std::bad_alloc when
+  // memory runs out before a drawing is read and kept.
   Bitmap::ParkedPixels Read(const QByteArray& localPath);
   // Makes kept pixels again in Pixels(), as Bitmap::Unpack does, in the
   // reader's own memory; false when they cannot be made.
@@ -199,8 +199,9 @@ class DrawingReader {
   bool packWhereSmaller_ = true;
 };
 
-// The largest file read as a drawing. A drawing's file is far smaller even
-// with its pixels stored raw; a larger one is no drawing and is not read.
+// The most of a file read as a drawing. A drawing's file is far smaller
+// even with its pixels stored raw; a larger one is no drawing and is not
+// read. Of a PNG file only the bytes up to its end chunk count.
 inline constexpr qint64 kLargestDrawingFile = qint64{256} << 20;
 
 // Largest decoded image accepted, in megabytes: what a drawing (3508 x 2480

@@ -68,17 +68,30 @@ struct Chunk {
   uint32_t length;
 };
 
+// A chunk's length, type and checksum.
+constexpr size_t kChunkFrame = 12;
+
+// Where the chunk at `pos` ends, past its checksum, by the length its first
+// four bytes give (`file` holds at least its frame); nothing when the length
+// is more than any chunk's.
+std::optional<size_t> ChunkEnd(std::span<const uint8_t> file, size_t pos) {
+  const uint32_t length = BigEndian(file.data() + pos);
+  if (length > 0x7FFFFFFF) return std::nullopt;
+  return pos + kChunkFrame + length;
+}
+
 // The chunk at `pos`, its checksum checked, and `pos` moved past it;
 // nothing when the file ends before the chunk does (its length, type, data
 // or checksum cut off, or a length beyond the file) or the checksum differs.
 std::optional<Chunk> NextChunk(std::span<const uint8_t> file, size_t& pos) {
-  if (pos > file.size() || file.size() - pos < 12) return std::nullopt;
-  const uint32_t length = BigEndian(file.data() + pos);
-  if (length > 0x7FFFFFFF || file.size() - pos - 12 < length) return std::nullopt;
+  if (pos > file.size() || file.size() - pos < kChunkFrame) return std::nullopt;
+  const std::optional<size_t> end = ChunkEnd(file, pos);
+  if (!end || *end > file.size()) return std::nullopt;
+  const auto length = static_cast<uint32_t>(*end - pos - kChunkFrame);
   const uint8_t* type = file.data() + pos + 4;
   const uint8_t* body = type + 4;
   if (libdeflate_crc32(0, type, length + 4) != BigEndian(body + length)) return std::nullopt;
-  pos += 12 + size_t{length};
+  pos = *end;
   return Chunk{type, body, length};
 }
 
@@ -86,6 +99,20 @@ std::optional<Chunk> NextChunk(std::span<const uint8_t> file, size_t& pos) {
 
 bool IsPngSignature(std::span<const uint8_t> file) {
   return file.size() >= 8 && std::memcmp(file.data(), kSignature, 8) == 0;
+}
+
+std::optional<PngReach> WalkPngChunks(std::span<const uint8_t> head, size_t& pos) {
+  if (!IsPngSignature(head)) return std::nullopt;
+  pos = std::max(pos, sizeof kSignature);
+  while (true) {
+    if (pos > head.size() || head.size() - pos < kChunkFrame) return PngReach{false, pos + kChunkFrame};
+    const std::optional<size_t> end = ChunkEnd(head, pos);
+    if (!end) return std::nullopt;
+    if (*end > head.size()) return PngReach{false, *end};
+    const bool last = IsType(head.data() + pos + 4, "IEND");
+    pos = *end;
+    if (last) return PngReach{true, pos};
+  }
 }
 
 std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file) {
@@ -98,8 +125,7 @@ std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file) {
   return PngSize{static_cast<int>(width), static_cast<int>(height)};
 }
 
-bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room,
-                   size_t* end) {
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room) {
   if (scratch.inflater_->handle == nullptr || !out.IsValid()) return false;
   const std::optional<PngSize> size = ReadPngSize(file);
   if (!size || size->width != out.width || size->height != out.height) return false;
@@ -224,6 +250,5 @@ bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScra
       prior = row + 1;
     }
   }
-  if (end != nullptr) *end = pos;
   return true;
 }

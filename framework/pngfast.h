@@ -29,6 +29,22 @@ bool IsPngSignature(std::span<const uint8_t> file);
 // they are no PNG header.
 std::optional<PngSize> ReadPngSize(std::span<const uint8_t> file);
 
+// How far a PNG file reaches, found from its first bytes as they are read:
+// its chunks followed by their lengths, as every decoder follows them, up
+// to the first end chunk. No decoder reads past it: bytes after it are no
+// part of the image. Checksums are left to the decoders.
+struct PngReach {
+  bool ended = false;  // whether the bytes hold the end chunk
+  size_t bytes = 0;    // the file's length up to the end of its end chunk when
+                       // ended; else how many bytes the walk needs to go on
+};
+
+// Walks on through `head`, the first bytes of a file, from `pos` (0 at
+// first), which is moved past each chunk walked: a walk goes on where the
+// last one stopped once more of the file is read. Nothing when the bytes
+// are no PNG file, or a chunk's length is more than any chunk's.
+std::optional<PngReach> WalkPngChunks(std::span<const uint8_t> head, size_t& pos);
+
 // Scratch memory for decoding, kept from one file to the next: one per
 // thread. Throws std::bad_alloc when there is no memory for it.
 class PngScratch {
@@ -44,7 +60,7 @@ class PngScratch {
   static size_t RoomFor(int width, int height);
 
  private:
-  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&, size_t, size_t*);
+  friend bool DecodePngFast(std::span<const uint8_t>, const BitmapData&, PngScratch&, size_t);
   struct Inflater;
   std::unique_ptr<Inflater> inflater_;
   std::vector<uint8_t> data_;      // the image data gathered from its chunks
@@ -56,8 +72,5 @@ class PngScratch {
 // red and 0xFF in every pixel, alpha dropped, as the thorough way gives. False
 // (and `out` in any state) for a file it declines. `room` bytes of the
 // caller's memory that follow the last row of `out` may be used for the
-// decoding, sparing memory of the scratch's own. `end`, when given, is set
-// to how many bytes the PNG takes, up to the end of its end chunk: any
-// bytes after it are no part of the image.
-bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room = 0,
-                   size_t* end = nullptr);
+// decoding, sparing memory of the scratch's own.
+bool DecodePngFast(std::span<const uint8_t> file, const BitmapData& out, PngScratch& scratch, size_t room = 0);

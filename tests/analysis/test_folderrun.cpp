@@ -249,20 +249,27 @@ TEST_F(FolderRun, DamagedFilesOfTheChartsSizeAreLeftOutAtNoCost) {
 }
 
 TEST_F(FolderRun, BytesAfterADrawingsEndAreNotKept) {
-  // The same drawing twice, the second with 100 MB after its end chunk (a
-  // sparse file): the same count, and kept in no more than the drawing's
-  // own bytes.
+  // The same drawing three times, the second with 100 MB after its end
+  // chunk, the third with so much that the file is larger than any
+  // drawing's (sparse files): each the same count, read only up to its
+  // end, and kept in no more than the drawing's own bytes. Open File reads
+  // the largest too.
   const QString path = SavePng(ChartDrawing({kBelly}), "a.png", folder_);
   const qint64 size = QFileInfo(path).size();
-  ASSERT_TRUE(QFile::copy(path, folder_ + "/b.png"));
-  ASSERT_TRUE(QFile::resize(folder_ + "/b.png", size + (qint64{100} << 20)));
+  for (const auto& [name, after] : {std::pair("b.png", qint64{100} << 20), std::pair("c.png", kLargestDrawingFile)}) {
+    ASSERT_TRUE(QFile::copy(path, folder_ + '/' + name));
+    ASSERT_TRUE(QFile::resize(folder_ + '/' + name, size + after));
+  }
+  const long long readBefore = BytesReadSoFar();
   Run(folder_);
-  ASSERT_EQ(doc_.m_vecFileName, (std::vector<QString>{"a.png", "b.png"}));
-  EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000}));
+  ASSERT_EQ(doc_.m_vecFileName, (std::vector<QString>{"a.png", "b.png", "c.png"}));
+  EXPECT_LT(BytesReadSoFar() - readBefore, 16 << 20);
+  EXPECT_EQ(doc_.m_vecSelectedPixels, (std::vector<int>{10000, 10000, 10000}));
   for (const auto& original : doc_.m_vecOriginal) {
     ASSERT_NE(original->Parked(), nullptr);
     EXPECT_LE(original->Parked()->bytes.size(), static_cast<size_t>(size));
   }
+  EXPECT_FALSE(Bitmap::FromFile(folder_ + "/c.png")->IsEmpty());
 }
 
 // Everything a run leaves that a user or a later step can see.

@@ -302,4 +302,43 @@ TEST(PngDecode, MutatedDrawingsDecodeAsQtOrNotAtAll) {
   EXPECT_GT(quick, 40);
 }
 
+TEST(PngDecode, ChunksAreWalkedUpToTheEndChunkAsTheFileIsRead) {
+  // A drawing's file (the header chunk at 8, its one data chunk at 33, the
+  // end chunk at 3,372 to 3,384) and bytes after it, as far as it has been
+  // read: how many bytes the walk needs next, or where the file ends, a
+  // checksum that differs left to the decoders; nothing for no PNG file or
+  // a length no chunk has.
+  const QByteArray png = ReadAll(CorpusPath("drawing_rgb.png"));
+  const QByteArray after(1000, '\0');
+  QByteArray damaged = png;
+  damaged[100] = static_cast<char>(damaged[100] ^ 1);
+  const struct {
+    QByteArray head;
+    std::optional<std::pair<bool, size_t>> reach;
+  } cases[] = {{png.left(7), std::nullopt},
+               {png.left(20), std::pair(false, 33)},
+               {png.left(40), std::pair(false, 45)},
+               {png.left(50), std::pair(false, 3372)},
+               {png.left(3380), std::pair(false, 3384)},
+               {png + after, std::pair(true, 3384)},
+               {damaged + after, std::pair(true, 3384)},
+               {png.left(33) + QByteArray("\x80\0\0\0IDAT", 8) + after, std::nullopt},
+               {"GIF89a" + after, std::nullopt}};
+  for (const auto& [head, want] : cases) {
+    size_t pos = 0;
+    const auto bytes = std::span(reinterpret_cast<const uint8_t*>(head.constData()), static_cast<size_t>(head.size()));
+    const std::optional<PngReach> reach = WalkPngChunks(bytes, pos);
+    EXPECT_EQ(reach ? std::optional(std::pair(reach->ended, reach->bytes)) : std::nullopt, want) << head.size();
+  }
+  // Walked on as more is read, it finds the same end.
+  const QByteArray file = png + after;
+  size_t pos = 0;
+  std::optional<PngReach> reach;
+  for (size_t read = 1000; read <= static_cast<size_t>(file.size()) && !(reach && reach->ended); read += 1000) {
+    reach = WalkPngChunks(std::span(reinterpret_cast<const uint8_t*>(file.constData()), read), pos);
+  }
+  ASSERT_TRUE(reach && reach->ended);
+  EXPECT_EQ(reach->bytes, 3384u);
+}
+
 }  // namespace

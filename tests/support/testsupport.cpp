@@ -17,16 +17,19 @@
 
 namespace {
 
-// A figure of /proc/self/status, in kB; -1 when there is none.
-long StatusKb(const char* key) {
-  QFile status(QStringLiteral("/proc/self/status"));
+// A figure of one of the process's files in /proc; -1 when there is none.
+long long ProcFigure(const char* file, const char* key) {
+  QFile status(QStringLiteral("/proc/self/") + QLatin1String(file));
   if (!status.open(QIODevice::ReadOnly)) return -1;
   const QByteArray prefix = QByteArray(key) + ':';
   for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().split(' ').value(0).toLong();
+    if (line.startsWith(prefix)) return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
   }
   return -1;
 }
+
+// A figure of /proc/self/status, in kB; -1 when there is none.
+long StatusKb(const char* key) { return static_cast<long>(ProcFigure("status", key)); }
 
 }  // namespace
 
@@ -40,6 +43,8 @@ long ResidentPeak::GrownMb() const {
   const long peak = StatusKb("VmHWM");
   return startKb_ < 0 || peak < 0 ? -1 : std::max(peak - startKb_, 0L) / 1024;
 }
+
+long long BytesReadSoFar() { return ProcFigure("io", "rchar"); }
 
 QString SourcePath(const QString& relative) { return QDir(QStringLiteral(VARENKO_SOURCE_DIR)).filePath(relative); }
 

@@ -53,6 +53,10 @@ class ResidentPeak {
   long startKb_ = -1;
 };
 
+// How many bytes the process has read from files and pipes so far; -1
+// where the system does not tell.
+long long BytesReadSoFar();
+
 // For its lifetime, a file can grow no larger than the given size, as on a
 // full disk or under a quota. Writes beyond it fail only as far as the
 // process lets them (as the program does from its start): the signal the
