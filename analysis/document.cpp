@@ -336,6 +336,9 @@ bool CVarenkoDoc::LoadFolderImages(const QString& folder) {
   QByteArray base = LocalPath(folder);
   if (!base.endsWith('/')) base += '/';
   const QSize size = m_pBodyMask ? QSize(m_pBodyMask->Width(), m_pBodyMask->Height()) : QSize();
+  // A mask that could not be decoded (no memory when the document began)
+  // measures nothing: that is said, rather than that no file is a drawing.
+  if (size.isEmpty()) return false;
   // The drawings are counted from the files' headers first, so that the
   // progress can say how far the run has come; each is then read and
   // measured in one go. A file of another size is left out on its header's

@@ -148,7 +148,11 @@ class SparePixels {
     if (image.isNull() || !image.isDetached()) return;
     std::lock_guard lock(mutex_);
     if (spare_.size() >= kKept) spare_.erase(spare_.begin());
-    spare_.push_back(std::move(image));
+    // Without memory for the list, the pixels simply go.
+    try {
+      spare_.push_back(std::move(image));
+    } catch (const std::bad_alloc&) {
+    }
   }
   QImage Take(int width, int height) {
     std::lock_guard lock(mutex_);

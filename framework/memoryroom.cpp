@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -121,7 +122,12 @@ MemoryRoom FreeMemory() {
 
 void StartSharedThreads() {
   QThreadPool* pool = QThreadPool::globalInstance();
-  if (pool == nullptr) return;
+  // Once the pool's threads run, it is never changed again: a thread that
+  // ended, or a larger pool, would need a new thread when Qt next draws,
+  // when there may be no memory for one. Only when none could start at all
+  // is it tried again.
+  static bool running = false;
+  if (pool == nullptr || running) return;
   pool->setExpiryTimeout(-1);
   // Under a limit on the address space, where each thread's stack and the
   // C library's arena for its allocations count in full, the pool keeps to
@@ -131,7 +137,9 @@ void StartSharedThreads() {
   const size_t fit = room == SIZE_MAX ? SIZE_MAX : room / 4 / kThreadAddressSpace;
   const int threads =
       static_cast<int>(std::clamp<size_t>(fit, 1, static_cast<size_t>(std::max(QThread::idealThreadCount(), 1))));
-  pool->setMaxThreadCount(threads);
+  // A thread that could not start counts as busy for ever: room is kept
+  // beside those for the threads wanted.
+  pool->setMaxThreadCount(pool->activeThreadCount() + threads);
   // Each task waits until all have begun, so each has a thread of its own.
   // A thread that cannot start never runs its task: the others then give
   // up waiting after a while.
@@ -139,19 +147,34 @@ void StartSharedThreads() {
     std::mutex mutex;
     std::condition_variable arrived;
     int count = 0;
+    int expected = 0;
   };
-  const auto meeting = std::make_shared<Meeting>();
-  auto everyone = [meeting, threads] { return meeting->count >= threads; };
-  for (int t = 0; t < threads; ++t) {
-    pool->start([meeting, everyone] {
-      std::unique_lock lock(meeting->mutex);
-      ++meeting->count;
-      meeting->arrived.notify_all();
-      meeting->arrived.wait_for(lock, kPatience, everyone);
-    });
+  std::shared_ptr<Meeting> meeting;
+  try {
+    meeting = std::make_shared<Meeting>();
+    meeting->expected = threads;
+    for (int t = 0; t < threads; ++t) {
+      try {
+        pool->start([meeting] {
+          std::unique_lock lock(meeting->mutex);
+          ++meeting->count;
+          meeting->arrived.notify_all();
+          meeting->arrived.wait_for(lock, kPatience, [&] { return meeting->count >= meeting->expected; });
+        });
+      } catch (const std::bad_alloc&) {
+        // No memory to hand over the task: those handed over are all.
+        const std::lock_guard lock(meeting->mutex);
+        meeting->expected = t;
+        meeting->arrived.notify_all();
+        break;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return;
   }
   std::unique_lock lock(meeting->mutex);
-  meeting->arrived.wait_for(lock, kPatience, everyone);
+  meeting->arrived.wait_for(lock, kPatience, [&] { return meeting->count >= meeting->expected; });
+  running = meeting->count > 0;
 }
 
 void ReturnFreedMemory() {

@@ -26,6 +26,8 @@ inline constexpr size_t kThreadAddressSpace = size_t{72} << 20;
 // its stack) would keep that wait, and the window, from ever ending.
 // Starts every thread of the pool now, and keeps them for the life of the
 // program; where the address space is limited, the pool is kept smaller.
+// Called when the program starts, before its first drawing; later calls
+// change nothing once a thread of the pool runs.
 void StartSharedThreads();
 
 // Gives the memory that was freed back to the system where the C library

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -27,11 +28,12 @@ class OrderedWork {
   OrderedWork(size_t count, int threads, size_t window, Job job)
       : job_(std::move(job)), results_(count), window_(std::max<size_t>(window, 1)) {
     threads = std::max(1, threads);
-    // A thread the system cannot start (no memory for its stack) is done
-    // without; with none at all, Take runs each job itself.
+    // A thread the system cannot start (no memory for its stack or its
+    // state) is done without; with none at all, Take runs each job itself.
     try {
       for (int w = 0; w < threads; ++w) workers_.emplace_back([this, w] { Work(w); });
     } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
   }
 

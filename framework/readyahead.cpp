@@ -1,14 +1,16 @@
 #include "framework/readyahead.h"
 
 #include <algorithm>
+#include <new>
 #include <system_error>
 
 ReadyAhead::ReadyAhead(std::function<void()> finished) : finished_(std::move(finished)) {
-  // Without a thread (no memory for its stack) nothing is made ahead: the
-  // owner makes what it shows when it shows it.
+  // Without a thread (no memory for its stack or its state) nothing is
+  // made ahead: the owner makes what it shows when it shows it.
   try {
     worker_ = std::thread([this] { Work(); });
   } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
   }
 }
 
@@ -110,7 +112,13 @@ void ReadyAhead::Work() {
     if (stopping_) return;
     Job job = std::move(waiting_.front());
     waiting_.erase(waiting_.begin());
-    inHand_ = job;
+    // Short of memory even for noting the job, it is dropped; the owner
+    // makes it when it shows it.
+    try {
+      inHand_ = job;
+    } catch (const std::bad_alloc&) {
+      continue;
+    }
     abandoned_ = false;
     lock.unlock();
     const auto start = std::chrono::steady_clock::now();
@@ -130,7 +138,11 @@ void ReadyAhead::Work() {
     done_.notify_all();
     lock.unlock();
     if (wanted) {
-      finished_();
+      // Without memory to say so, the images wait for the owner's next look.
+      try {
+        finished_();
+      } catch (const std::bad_alloc&) {
+      }
     } else {
       Recycle({std::move(made)});
     }

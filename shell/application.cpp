@@ -5,6 +5,7 @@
 #include "framework/bitmap.h"
 #include "framework/doctemplate.h"
 #include "framework/files.h"
+#include "framework/memoryroom.h"
 #include "framework/prompts.h"
 #include "framework/systemopen.h"
 #include "resources/resource.h"
@@ -39,6 +40,9 @@ std::span<const CommandEntry<CVarenkoApp>> CVarenkoApp::CommandMap() {
 }
 
 bool CVarenkoApp::InitInstance() {
+  // Qt's drawing waits for the threads of its shared pool: they are started
+  // before the first drawing, while there is memory for them.
+  StartSharedThreads();
   LoadStdProfileSettings(4);
   AddDocTemplate(std::make_unique<SingleDocTemplate>(
       res::IDR_MAINFRAME, [] { return std::make_unique<CVarenkoDoc>(); },

@@ -29,7 +29,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -369,15 +368,6 @@ TEST_F(FolderRun, OneWorkerAndManyAgreeWithEachOtherAndWithTheDrawingsOpenedAlon
       EXPECT_TRUE(alone.m_vecProcessed[0]->Image() == run.processed[i]);
     }
   }
-}
-
-// A line of /proc/self/status in kilobytes (VmHWM, VmData), or -1.
-[[maybe_unused]] long StatusKb(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
-  }
-  return -1;
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

@@ -17,12 +17,14 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
@@ -35,6 +37,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <map>
 
 namespace {
@@ -524,6 +531,67 @@ TEST(MainWindowStart, AFileThatIsNoImageEndsTheStartWithoutAWindowAndTheProgramW
   ASSERT_TRUE(program.waitForFinished(30000));
   EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
   EXPECT_NE(program.exitCode(), 0);
+}
+
+// The program started under a limit on its address space, in a child
+// process of its own for each limit: Open Folder's dialog is drawn and the
+// sample folder chosen in it, and the run keeps every drawing or says that
+// memory is short. Dialogs and the window are drawn, as on a screen. A child
+// that hangs is ended by an alarm; one that aborts dies of its signal.
+TEST(MainWindowStart, UnderAMemoryLimitTheFolderDialogAndARunNeverHangNorAbort) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than any of these limits allows";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::map<QString, int> listed;
+  for (const SampleCount& sample : SampleCounts()) {
+    if (sample.width == 3508 && sample.height == 2480) listed[sample.file] = static_cast<int>(sample.selected);
+  }
+  auto child = [&](long extraMb) {
+    alarm(60);
+    const rlim_t room = static_cast<rlim_t>(StatusKb("VmSize") + extraMb * 1024) * 1024;
+    const rlimit limit{room, room};
+    setrlimit(RLIMIT_AS, &limit);
+    // Answers the folder dialog with the samples, and notes each message.
+    QStringList told;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        dialog->grab();
+        if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) name->setText(SourcePath("samples"));
+        static_cast<QDialog*>(dialog)->accept();
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        told << box->text();
+        box->grab();
+        box->accept();
+      }
+    });
+    answer.start(10);
+    Started started;
+    std::map<QString, int> counted;
+    if (started.ok) {
+      started.frame().grab();
+      started.frame().Actions().Action(res::ID_FILE_OPEN_FOLDER)->trigger();
+      started.frame().grab();
+      const CVarenkoDoc& doc = *started.app.Document();
+      for (size_t i = 0; i < doc.m_vecFileName.size(); ++i) {
+        if (i < doc.m_vecProcessed.size() && doc.m_vecProcessed[i])
+          counted[doc.m_vecFileName[i]] = doc.m_vecSelectedPixels[i];
+      }
+    }
+    const bool every = counted == listed && told.isEmpty();
+    const bool said = counted.empty() && told == QStringList{"There is not enough memory to process the images"};
+    std::fprintf(stderr, "%+ld MB: %s, %zu drawings; %s\n", extraMb, started.ok ? "window" : "no window",
+                 counted.size(), qPrintable(told.join("; ")));
+    std::exit(!started.ok || every || said ? 0 : 1);
+  };
+  // Above what the process takes when it starts: from room for the window
+  // and a message to room for every drawing.
+  for (long extraMb = 80; extraMb <= 300; extraMb += 20) {
+    EXPECT_EXIT(child(extraMb), ::testing::ExitedWithCode(0), "") << extraMb << " MB";
+  }
+#endif
 }
 
 TEST(MainWindowStart, TheNextStartBringsBackTheLookTheBarsAndTheMenuBarShownAtTheTop) {

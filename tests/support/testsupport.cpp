@@ -28,10 +28,9 @@ long long ProcFigure(const char* file, const char* key) {
   return -1;
 }
 
-// A figure of /proc/self/status, in kB; -1 when there is none.
-long StatusKb(const char* key) { return static_cast<long>(ProcFigure("status", key)); }
-
 }  // namespace
+
+long StatusKb(const char* key) { return static_cast<long>(ProcFigure("status", key)); }
 
 ResidentPeak::ResidentPeak() {
   // Writing 5 there starts the peak afresh from what is resident now.

@@ -41,6 +41,10 @@ struct SampleCount {
 };
 std::vector<SampleCount> SampleCounts();
 
+// A figure of /proc/self/status (VmSize, VmData, VmHWM), in kB; -1 when
+// there is none.
+long StatusKb(const char* key);
+
 // How much more resident memory the process has held at its peak since the
 // measure was made than it held then, in megabytes: the peak is reset when
 // it is made. -1 where the peak cannot be reset or read.
