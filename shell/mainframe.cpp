@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -126,7 +127,12 @@ CMainFrame::CMainFrame(CVarenkoDoc& document) : m_document(document) {
 }
 
 CMainFrame::~CMainFrame() {
-  if (!m_bBarsSaved) SaveToolBars();
+  // With no memory left as the window goes, the bars stay as last saved
+  // rather than the program ending on them.
+  try {
+    if (!m_bBarsSaved) SaveToolBars();
+  } catch (const std::bad_alloc&) {
+  }
   // The view goes before the document it shows.
   delete m_pView;
   m_pView = nullptr;

@@ -23,6 +23,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -68,7 +69,12 @@ CVarenkoView::CVarenkoView(CVarenkoDoc* document, QWidget* parent) : QWidget(par
 }
 
 CVarenkoView::~CVarenkoView() {
-  Profile::Instance().WriteProfileInt(Options(), QString::fromLatin1(kProbeEntry), m_bProbe ? 1 : 0);
+  // With no memory left as the window goes, the stored setting stays as it
+  // was rather than the program ending on it.
+  try {
+    Profile::Instance().WriteProfileInt(Options(), QString::fromLatin1(kProbeEntry), m_bProbe ? 1 : 0);
+  } catch (const std::bad_alloc&) {
+  }
   if (m_pDocument != nullptr && m_pDocument->m_pView == this) m_pDocument->m_pView = nullptr;
   m_layout.ResetLayout();
 }
