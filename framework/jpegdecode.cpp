@@ -137,10 +137,12 @@ bool DecodeRows(Job& job) {
   // Up to the end marker: data missing before it is a file cut short too.
   jpeg_finish_decompress(&info);
   // A file that lacks only its end marker is whole where it has one scan
-  // of all its components: there the missing data stops the reading. A file
-  // of more scans may have lost whole scans, which leave no trace.
+  // of all its components, Huffman coded: there the missing data stops the
+  // reading. A file of more scans may have lost whole scans, which leave no
+  // trace, and arithmetic decoding makes up missing data without a word.
   if (static_cast<ErrorJump*>(info.err)->endMissing &&
-      (info.progressive_mode || info.input_scan_number != 1 || info.comps_in_scan != info.num_components)) {
+      (info.arith_code || info.progressive_mode || info.input_scan_number != 1 ||
+       info.comps_in_scan != info.num_components)) {
     return false;
   }
   if (info.density_unit == 1) {  // dots an inch

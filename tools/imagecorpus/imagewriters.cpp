@@ -175,7 +175,8 @@ std::vector<JpegScan> OneCoefficientAtATime(int scans) {
   return script;
 }
 
-QByteArray JpegFile(const QImage& source, JpegColours colours, const std::vector<JpegScan>& scans, int quality) {
+QByteArray JpegFile(const QImage& source, JpegColours colours, const std::vector<JpegScan>& scans, int quality,
+                    bool arithmetic) {
   const QImage image = source.convertToFormat(QImage::Format_RGB32);
   const bool grey = colours == JpegColours::kGrey;
   jpeg_compress_struct info{};
@@ -192,6 +193,7 @@ QByteArray JpegFile(const QImage& source, JpegColours colours, const std::vector
   jpeg_set_defaults(&info);
   if (!grey) jpeg_set_colorspace(&info, colours == JpegColours::kYcck ? JCS_YCCK : JCS_CMYK);
   jpeg_set_quality(&info, quality, TRUE);
+  info.arith_code = arithmetic ? TRUE : FALSE;
   std::vector<jpeg_scan_info> script;
   for (const JpegScan& scan : scans) {
     jpeg_scan_info made{};

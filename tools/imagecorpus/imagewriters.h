@@ -35,10 +35,11 @@ std::vector<JpegScan> OneCoefficientAtATime(int scans);
 // A JPEG file written by libjpeg: of an RGB image at the quality, stored as
 // CMYK (the image's red, green and blue as the first three inks, black
 // varying over the image, marked as Adobe writes it) or as YCCK when asked,
-// and in the scans given (none: one sequential scan).
+// and in the scans given (none: one sequential scan), with Huffman or with
+// arithmetic coding.
 enum class JpegColours { kCmyk, kYcck, kGrey };
-QByteArray JpegFile(const QImage& image, JpegColours colours, const std::vector<JpegScan>& scans = {},
-                    int quality = 90);
+QByteArray JpegFile(const QImage& image, JpegColours colours, const std::vector<JpegScan>& scans = {}, int quality = 90,
+                    bool arithmetic = false);
 
 // A progressive JPEG file with scans added before its end until it has
 // `scans`, each coding nothing again for the highest coefficient of its first

@@ -62,6 +62,8 @@ int main(int argc, char** argv) {
   // Without the end marker, a file of one scan is whole; one of more may
   // have lost scans.
   save(QStringLiteral("drawing_without_end.jpg"), baseline.left(baseline.size() - 2));
+  // Arithmetic coding runs out of data without a word from libjpeg.
+  saveWithCuts(QStringLiteral("drawing_arithmetic.jpg"), JpegFile(drawing, JpegColours::kGrey, {}, 90, true));
   save(QStringLiteral("without_end_progressive.jpg"), progressive.left(progressive.size() - 2));
   save(QStringLiteral("drawing_grey.jpg"), QtWriterFile(drawing.convertToFormat(QImage::Format_Grayscale8), "jpeg"));
   save(QStringLiteral("drawing_cmyk.jpg"), JpegFile(drawing, JpegColours::kCmyk));
