@@ -560,6 +560,16 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
       // hides it, and it is shown again once they have changed: a bar that
       // floats is decorated as soon as it shows.
       QTimer::singleShot(0, bar, [this, bar] { DecorateFloatingBar(bar); });
+    } else if (event->type() == QEvent::MouseMove && !m_bDraggingBar && QWidget::mouseGrabber() == bar &&
+               bar->isWindow() && !(bar->windowFlags() & Qt::FramelessWindowHint)) {
+      // A floating bar dragged by its grip is moved as if it had no title:
+      // once the bar has moved, it is put back where the mouse holds it,
+      // its title above.
+      m_bDraggingBar = true;
+      QCoreApplication::sendEvent(bar, event);
+      m_bDraggingBar = false;
+      if (bar->isWindow()) bar->move(bar->pos() - (bar->geometry().topLeft() - bar->frameGeometry().topLeft()));
+      return true;
     } else if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
       auto* drag = static_cast<QDragMoveEvent*>(event);
       if (drag->mimeData()->hasFormat(QLatin1String(kButtonMime))) {

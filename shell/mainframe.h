@@ -106,5 +106,6 @@ class CMainFrame : public CommandMapped<CMainFrame, FrameWindow> {
   QAction* m_recentPlaceholder = nullptr;
   bool m_bBarsSaved = false;
   bool m_bShown = false;
+  bool m_bDraggingBar = false;  // a floating bar's drag is being handled
   QList<QAction*> m_recentActions;
 };
