@@ -391,6 +391,16 @@ TEST_F(MainWindow, TheMenuBarCanNeitherBeHiddenNorDockedAtASide) {
   }
   EXPECT_TRUE(pane->isVisibleTo(&Frame()));
   EXPECT_FALSE(pane->isAreaAllowed(Qt::LeftToolBarArea) || pane->isAreaAllowed(Qt::RightToolBarArea));
+  // Floating, it has no close button, and closing its window leaves it shown.
+  pane->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
+  pane->show();
+  QApplication::processEvents();
+  EXPECT_FALSE(pane->windowFlags() & Qt::WindowCloseButtonHint);
+  EXPECT_TRUE(pane->windowFlags() & Qt::WindowTitleHint);
+  EXPECT_FALSE(pane->close());
+  EXPECT_TRUE(pane->isVisible());
+  Frame().insertToolBar(Frame().ToolBar(), pane);
+  Frame().insertToolBarBreak(Frame().ToolBar());
   // A right click on the menu bar shows the bars' menu, the way back to a hidden tool bar.
   QStringList items;
   QTimer::singleShot(0, [&items] {
