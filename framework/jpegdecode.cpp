@@ -29,9 +29,21 @@ struct ErrorJump : jpeg_error_mgr {
 // whole is judged at its end.
 void OnMessage(j_common_ptr info, int level) {
   if (level >= 0) return;
-  if (info->err->msg_code == JWRN_JPEG_EOF) {
-    static_cast<ErrorJump*>(info->err)->endMissing = true;
-    return;
+  switch (info->err->msg_code) {
+    case JWRN_JPEG_EOF:
+      static_cast<ErrorJump*>(info->err)->endMissing = true;
+      return;
+    // Warnings about the file's labels, not its pixels: a JFIF version to
+    // come, an Adobe colour transform not known, and stray bytes between
+    // the markers before the first scan, where no image data lies yet.
+    case JWRN_JFIF_MAJOR:
+    case JWRN_ADOBE_XFORM:
+      return;
+    case JWRN_EXTRANEOUS_DATA:
+      if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number == 0) return;
+      break;
+    default:
+      break;
   }
   Stop(info);
 }

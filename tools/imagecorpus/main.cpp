@@ -62,6 +62,13 @@ int main(int argc, char** argv) {
   // Without the end marker, a file of one scan is whole; one of more may
   // have lost scans.
   save(QStringLiteral("drawing_without_end.jpg"), baseline.left(baseline.size() - 2));
+  // Warnings about labels and about stray bytes before the first scan leave
+  // the pixels whole: a JFIF version to come, two stray bytes after the
+  // JFIF segment (which Qt writes first).
+  QByteArray laterJfif = baseline;
+  laterJfif[11] = 2;
+  save(QStringLiteral("drawing_jfif_2.jpg"), laterJfif);
+  save(QStringLiteral("drawing_stray_bytes.jpg"), QByteArray(baseline).insert(20, QByteArray(2, '\0')));
   // Arithmetic coding runs out of data without a word from libjpeg.
   saveWithCuts(QStringLiteral("drawing_arithmetic.jpg"), JpegFile(drawing, JpegColours::kGrey, {}, 90, true));
   save(QStringLiteral("without_end_progressive.jpg"), progressive.left(progressive.size() - 2));
