@@ -561,10 +561,12 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
       // floats is decorated as soon as it shows.
       QTimer::singleShot(0, bar, [this, bar] { DecorateFloatingBar(bar); });
     } else if (event->type() == QEvent::Close && bar == m_wndMenuBarPane) {
-      // The menu bar floating has no button that closes it, and the window
-      // manager's own way to close a window does not hide it either.
-      event->ignore();
-      return true;
+      // The menu bar floating has no button that closes it; closed by the
+      // window manager's own means, it comes back while the window shows.
+      // The close itself is not refused, which would stop a logout.
+      QTimer::singleShot(0, this, [this] {
+        if (isVisible()) KeepMenuBar();
+      });
     } else if (event->type() == QEvent::MouseMove && !m_bDraggingBar && QWidget::mouseGrabber() == bar &&
                bar->isWindow() && !(bar->windowFlags() & Qt::FramelessWindowHint)) {
       // A floating bar dragged by its grip is moved as if it had no title:
