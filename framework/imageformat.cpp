@@ -1,5 +1,7 @@
 #include "framework/imageformat.h"
 
+#include "framework/pngfast.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -169,7 +171,7 @@ bool TiffHoldsImage(const Bytes& tiff) {
 }  // namespace
 
 ImageFormat FormatOf(std::span<const uint8_t> start) {
-  if (StartsWith(start, "\x89PNG\r\n\x1a\n", 8)) return ImageFormat::kPng;
+  if (IsPngSignature(start)) return ImageFormat::kPng;
   if (StartsWith(start, "\xFF\xD8", 2)) return ImageFormat::kJpeg;
   if (StartsWith(start, "GIF87a", 6) || StartsWith(start, "GIF89a", 6)) return ImageFormat::kGif;
   if (StartsWith(start, "BM", 2)) return ImageFormat::kBmp;
